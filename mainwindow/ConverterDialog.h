@@ -1,0 +1,97 @@
+#pragma once
+// The main window: the controls the user works with, the conversion state, the capture
+// engine's state and the loaded MIDI file.
+
+#include "platform/AfxControls.h"
+#include "platform/AfxGdi.h"
+#include "platform/Com.h"
+#include "platform/Dialog.h"
+
+class PreviewPlayer;
+
+// Posted by the player once a second.
+constexpr UINT WM_PLAYER_TICK = WM_USER + 3;
+// Posted by the capture graph when it has events.
+constexpr UINT WM_GRAPHNOTIFY_CAPTURE = WM_APP + 1;
+// The conversion's used-time counter.
+constexpr UINT_PTR kConversionTimer = 1113;
+
+class ConverterDialog : public CDialog {
+public:
+    ConverterDialog();
+    ~ConverterDialog() override;
+
+    // Operations other parts of the window use.
+    void SetStatus(LPCSTR text);
+    void EnableControls(BOOL enable);
+    void DisableFileControls();
+
+    // Start-up and shutdown.
+    BOOL OnInitDialog() override;
+    void OnSysCommand(UINT id, LPARAM lParam);
+    void OnPaint();
+    HCURSOR OnQueryDragIcon();
+    void OnClose();
+    void OnDestroy();
+    void OnPlayerTick();
+    void PaintTiledBackground(HDC hdc);
+
+    // Conversion control.
+    void OnConvert();
+    void OnStop();
+    void OnTimer(UINT_PTR id);
+
+    // Source and output files.
+    void OnOpen();
+    void OnBrowse();
+    void OnPlay();
+    void OnCloseMidi();
+    void ReleasePlayer();
+
+    // Recording level.
+    void OnLevelReleased(NMHDR* header, LRESULT* result);
+
+    // Auxiliary commands.
+    void OnAbout();
+    void OnHomepage();
+    void OnHelpButton();
+
+    // Control look.
+    void StyleButtons();
+
+    // Capture engine.
+    HRESULT SetUpCaptureEngine();
+    void TearDownCaptureEngine();
+    void SelectCaptureDevice();
+    HRESULT SelectInputLine();
+    HRESULT DrainCaptureEvents();
+
+    CString m_strOutput;      // output WAV path, the text of the output box
+    CString m_strLastFolder;  // folder of the last chosen output file, with its trailing '/'
+    char m_szMidiFile[260];
+    int64_t m_llMidiLength = 0;
+    int m_nMidiSeconds = 0;
+    int m_nElapsed = 0;
+    BOOL m_bConverting = FALSE;
+    BOOL m_bNoHint = TRUE;
+    HINSTANCE m_hInstance = nullptr;
+    HICON m_hIcon = nullptr;
+
+    CEdit m_editOutput;
+    CButton m_btnConvert, m_btnOpen, m_btnStop, m_btnPlay, m_btnBrowse, m_btnHomepage, m_btnAbout, m_btnHelp;
+    CStatic m_lblInputLine, m_lblDevice, m_lblOutput, m_lblVolume, m_lblMax;
+    CStatic m_status;
+    CComboBox m_comboDevices, m_comboInputLines;
+    CSliderCtrl m_sliderLevel;
+
+protected:
+    void DoDataExchange(CDataExchange* dx) override;
+    LRESULT WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
+    LRESULT DefWindowProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
+
+    DECLARE_MESSAGE_MAP()
+};
+
+extern PreviewPlayer* g_pPlayer;  // the player of the loaded MIDI file, or null
+extern CBitmap* g_pBackground;    // the window's background tile
+extern int g_nDeviceCount;        // capture devices the last listing added

@@ -1,0 +1,57 @@
+#include "platform/Resources.h"
+
+#include <map>
+
+namespace platform {
+namespace {
+
+std::map<int, DialogTemplate>& Dialogs() {
+    static std::map<int, DialogTemplate> dialogs;
+    return dialogs;
+}
+std::map<UINT, std::string>& Strings() {
+    static std::map<UINT, std::string> strings;
+    return strings;
+}
+std::string g_imagePrefix;
+void (*g_registerBundle)() = nullptr;
+bool g_bundleRegistered = false;
+
+}  // namespace
+
+void RegisterDialogTemplate(const DialogTemplate& dialog) { Dialogs()[dialog.id] = dialog; }
+
+const DialogTemplate* FindDialogTemplate(int id) {
+    auto it = Dialogs().find(id);
+    return it == Dialogs().end() ? nullptr : &it->second;
+}
+
+void RegisterString(UINT id, const char* text) { Strings()[id] = text ? text : ""; }
+
+std::string LoadResourceString(UINT id) {
+    auto it = Strings().find(id);
+    return it == Strings().end() ? std::string() : it->second;
+}
+
+void RegisterImageBundle(const char* prefix, void (*registerBundle)()) {
+    g_imagePrefix = prefix ? prefix : "";
+    g_registerBundle = registerBundle;
+    g_bundleRegistered = false;
+}
+
+std::string ImageResourcePath(const char* kind, int id, int size) {
+    if (!g_bundleRegistered && g_registerBundle) {
+        g_registerBundle();
+        g_bundleRegistered = true;
+    }
+    std::string path = g_imagePrefix + "/images/" + kind + std::to_string(id);
+    if (size > 0) path += "-" + std::to_string(size);
+    return path + ".png";
+}
+
+int ResourceId(LPCSTR name) {
+    auto value = reinterpret_cast<uintptr_t>(name);
+    return value < 0x10000 ? static_cast<int>(value) : -1;
+}
+
+}  // namespace platform

@@ -1,0 +1,29 @@
+#pragma once
+// What tests use to answer the program's modal questions and to see what it showed.
+// The program itself never calls these; without queued answers every box and file
+// dialog waits for the user as usual.
+
+#include <string>
+#include <vector>
+
+#include "platform/Messages.h"
+
+namespace platform::testing {
+
+struct ShownBox {
+    HWND owner = nullptr;
+    std::string caption;
+    std::string text;
+    UINT type = 0;
+};
+
+// The next message box shown is answered with `answer` (IDOK, IDCANCEL...) once it is on
+// screen; answers are used in order.
+void QueueMessageBoxAnswer(int answer);
+// Every message box shown since the last clear, in order.
+const std::vector<ShownBox>& ShownBoxes();
+void ClearShownBoxes();
+// Drops answers nobody used (a test ending early must not leak them into the next).
+void ClearQueuedAnswers();
+
+}  // namespace platform::testing

@@ -1,0 +1,60 @@
+#include "res/ProgramResources.h"
+
+#include "platform/Messages.h"
+#include "platform/Resources.h"
+#include "res/ResourceIds.h"
+#include "res/Resources.h"
+
+namespace {
+
+using platform::DialogControl;
+using platform::DialogTemplate;
+
+constexpr DWORD kPush = WS_TABSTOP | BS_PUSHBUTTON;
+constexpr DWORD kDropList = WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST;
+
+DialogTemplate MainWindowTemplate() {
+    DialogTemplate t;
+    t.id = IDD_MAIN;
+    t.cx = 244;
+    t.cy = 148;
+    t.caption = "SONOVERT";
+    t.fontFace = "MS Shell Dlg";
+    t.fontPoints = 8;
+    t.style = WS_POPUP | WS_VISIBLE | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | DS_MODALFRAME;
+    t.exStyle = WS_EX_APPWINDOW;
+    // In template order, which is the tab order.
+    t.controls = {
+        {IDC_OUTPUT, "Edit", "", WS_BORDER | ES_AUTOHSCROLL | WS_TABSTOP, 7, 90, 152, 14, "Output file"},
+        {IDC_CONVERT, "Button", "Convert", kPush, 87, 7, 68, 26, nullptr},
+        {IDC_OPEN, "Button", "Open", kPush, 7, 7, 68, 26, nullptr},
+        {IDC_STOP, "Button", "Stop", kPush, 167, 6, 68, 26, nullptr},
+        {IDC_PLAY, "Button", "Play", kPush, 203, 90, 32, 14, nullptr},
+        {IDC_INPUT_LABEL, "Static", "", SS_LEFT, 117, 39, 8, 8, nullptr},
+        {IDC_STATUS, "Static", "Status : Ready", SS_LEFT | SS_SUNKEN, 7, 135, 228, 10, nullptr},
+        {IDC_OUTPUT_LABEL, "Static", "Output:", SS_LEFT, 7, 79, 28, 8, nullptr},
+        {IDC_DEVICE_LIST, "ComboBox", "", kDropList, 130, 37, 106, 49, "Capture device"},
+        {IDC_INPUT_LIST, "ComboBox", "", kDropList, 7, 37, 110, 97, "Input line"},
+        {IDC_LEVEL, "msctls_trackbar32", "", TBS_HORZ | TBS_NOTICKS | TBS_BOTH | WS_TABSTOP, 39, 54, 174, 15,
+         "Recording level"},
+        {IDC_BROWSE, "Button", "Browse", kPush, 165, 90, 32, 14, nullptr},
+        {IDC_DEVICE_LABEL, "Static", "", SS_LEFT, 236, 38, 8, 10, nullptr},
+        {IDC_HOMEPAGE, "Button", "Homepage", kPush, 67, 113, 48, 14, nullptr},
+        {IDC_ABOUT, "Button", "About", kPush, 127, 113, 48, 14, nullptr},
+        {IDC_HELP_BUTTON, "Button", "Help", kPush, 187, 113, 48, 14, nullptr},
+        {IDC_VOLUME_LABEL, "Static", "Volume:", SS_LEFT, 7, 57, 31, 8, nullptr},
+        {IDC_MAX_LABEL, "Static", "Max", SS_LEFT, 218, 56, 16, 8, nullptr},
+        {IDC_CLOSE_MIDI, "Button", "Close", kPush, 225, 69, 8, 14, nullptr},
+    };
+    return t;
+}
+
+void EnsureBundle() { sonovert_res_ensure_registered(); }
+
+}  // namespace
+
+void RegisterProgramResources() {
+    platform::RegisterDialogTemplate(MainWindowTemplate());
+    platform::RegisterString(IDS_ABOUTBOX, "&About SONOVERT");
+    platform::RegisterImageBundle("/org/varnolt/sonovert", &EnsureBundle);
+}
