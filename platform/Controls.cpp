@@ -394,6 +394,8 @@ GtkWidget* CreateControlWidget(WindowObject* w) {
         w->kind = WindowKind::Edit;
     } else if (cls == "ComboBox") {
         widget = gtk_combo_box_text_new();
+        // An empty list still takes the focus and opens, as a drop-down list does.
+        gtk_combo_box_set_button_sensitivity(GTK_COMBO_BOX(widget), GTK_SENSITIVITY_ON);
         g_signal_connect(widget, "changed", G_CALLBACK(OnComboChanged), hwnd);
         w->kind = WindowKind::ComboBox;
     } else if (cls == "msctls_trackbar32") {
@@ -425,7 +427,12 @@ GtkWidget* CreateControlWidget(WindowObject* w) {
     }
     g_object_set_data(G_OBJECT(widget), "sonovert-hwnd", hwnd);
     ConnectCommonEvents(widget, hwnd);
-    gtk_widget_set_can_focus(widget, (w->style & WS_TABSTOP) != 0);
+    if (w->kind == WindowKind::ComboBox) {
+        // The list's own button takes the focus; the list itself is no stop of its own.
+        gtk_widget_set_can_focus(ComboButton(widget), (w->style & WS_TABSTOP) != 0);
+    } else {
+        gtk_widget_set_can_focus(widget, (w->style & WS_TABSTOP) != 0);
+    }
     return widget;
 }
 

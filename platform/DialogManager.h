@@ -26,6 +26,10 @@ HWND CreateDialogFromTemplate(int templateId, HWND owner, const std::function<vo
 // message; returns the EndDialog result, or -1 when a quit message ended it.
 INT_PTR RunDialogModal(HWND dialog);
 
+// True once EndDialog was called for a dialog whose modal loop has not returned yet, or
+// once the dialog is gone.
+bool DialogEnded(HWND dialog);
+
 // What a dialog does with a message nobody else took.
 LRESULT DefDlgProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
 

@@ -258,6 +258,11 @@ INT_PTR RunDialogModal(HWND dialog) {
     return d->modalResult;
 }
 
+bool DialogEnded(HWND dialog) {
+    WindowObject* d = FromHandle(dialog);
+    return !d || d->modalEnded;
+}
+
 LRESULT DefDlgProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     switch (msg) {
     case WM_CLOSE:

@@ -93,6 +93,22 @@ void ShowSystemMenuItems(HMENU menu) {
 
 }  // namespace
 
+GtkWidget* ComboButton(GtkWidget* combo) {
+    struct Search {
+        static void Visit(GtkWidget* child, gpointer found) {
+            auto** result = static_cast<GtkWidget**>(found);
+            if (*result) return;
+            if (GTK_IS_TOGGLE_BUTTON(child))
+                *result = child;
+            else if (GTK_IS_CONTAINER(child))
+                gtk_container_forall(GTK_CONTAINER(child), Visit, found);
+        }
+    };
+    GtkWidget* button = nullptr;
+    gtk_container_forall(GTK_CONTAINER(combo), Search::Visit, &button);
+    return button ? button : combo;
+}
+
 WindowObject* FromHandle(HWND hwnd) {
     auto* w = reinterpret_cast<WindowObject*>(hwnd);
     if (!w || !LiveWindows().count(w) || w->destroyed) return nullptr;
@@ -123,13 +139,13 @@ std::vector<HWND> AllWindows() {
 int DialogUnitsX(HWND dialog, int units) {
     WindowObject* w = FromHandle(dialog);
     int base = w ? w->baseUnitX : 6;
-    return units * base / 4;
+    return (units * base + 2) / 4;  // rounded, as MulDiv does
 }
 
 int DialogUnitsY(HWND dialog, int units) {
     WindowObject* w = FromHandle(dialog);
     int base = w ? w->baseUnitY : 13;
-    return units * base / 8;
+    return (units * base + 4) / 8;
 }
 
 cairo_surface_t* EnsureBacking(WindowObject* w, int width, int height) {
@@ -223,6 +239,18 @@ LRESULT DefWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_SETICON: {
         HICON old = wParam == ICON_BIG ? w->iconBig : w->iconSmall;
         (wParam == ICON_BIG ? w->iconBig : w->iconSmall) = reinterpret_cast<HICON>(lParam);
+        if (w->kind == WindowKind::TopLevel) {
+            // The desktop picks the size it needs from the window's icon list.
+            GList* list = nullptr;
+            for (HICON icon : {w->iconBig, w->iconSmall}) {
+                for (int size : {32, 16}) {
+                    GdkPixbuf* p = IconPixbuf(icon, size);
+                    if (p && !g_list_find(list, p)) list = g_list_append(list, p);
+                }
+            }
+            gtk_window_set_icon_list(GTK_WINDOW(w->widget), list);
+            g_list_free(list);
+        }
         return reinterpret_cast<LRESULT>(old);
     }
     case WM_CLOSE:
@@ -516,6 +544,9 @@ HWND SetFocus(HWND hwnd) {
     if (w->kind == WindowKind::TopLevel) {
         gtk_window_set_focus(GTK_WINDOW(w->widget), nullptr);
         gtk_widget_grab_focus(w->client);
+    } else if (GTK_IS_COMBO_BOX(w->widget)) {
+        // A drop-down list takes the focus on its own button.
+        gtk_widget_grab_focus(ComboButton(w->widget));
     } else {
         gtk_widget_grab_focus(w->widget);
     }
@@ -650,4 +681,11 @@ void* GetWindowAttachment(HWND hwnd) {
 
 void SetWindowAttachment(HWND hwnd, void* object) {
     if (WindowObject* w = FromHandle(hwnd)) w->cwnd = object;
+}
+
+BOOL MapDialogRect(HWND dialog, RECT* rect) {
+    if (!FromHandle(dialog) || !rect) return FALSE;
+    *rect = RECT{DialogUnitsX(dialog, rect->left), DialogUnitsY(dialog, rect->top), DialogUnitsX(dialog, rect->right),
+                 DialogUnitsY(dialog, rect->bottom)};
+    return TRUE;
 }

@@ -73,3 +73,6 @@ void SetOwnerPainted(HWND hwnd, BOOL painted);
 // The framework object attached to a window (a CWnd), or null.
 void* GetWindowAttachment(HWND hwnd);
 void SetWindowAttachment(HWND hwnd, void* object);
+
+// Converts a rectangle in dialog units of the dialog's font into pixels.
+BOOL MapDialogRect(HWND dialog, RECT* rect);

@@ -77,6 +77,6 @@ inline constexpr COLORREF RGB(BYTE r, BYTE g, BYTE b) { return static_cast<COLOR
 inline constexpr BYTE GetRValue(COLORREF c) { return static_cast<BYTE>(c & 0xFF); }
 inline constexpr BYTE GetGValue(COLORREF c) { return static_cast<BYTE>((c >> 8) & 0xFF); }
 inline constexpr BYTE GetBValue(COLORREF c) { return static_cast<BYTE>((c >> 16) & 0xFF); }
-inline constexpr const char* MAKEINTRESOURCE(UINT id) { return reinterpret_cast<const char*>(static_cast<uintptr_t>(id)); }
+inline const char* MAKEINTRESOURCE(UINT id) { return reinterpret_cast<const char*>(static_cast<uintptr_t>(id)); }
 
 constexpr int MAX_PATH = 260;

@@ -93,6 +93,9 @@ GdkPixbuf* IconPixbuf(HICON icon, int preferredSize);
 // The dialog font as pango sees it.
 PangoFontDescription* DialogFontDescription();
 
+// The button inside a drop-down list that takes the keyboard focus.
+GtkWidget* ComboButton(GtkWidget* combo);
+
 // Keeps the client backing image at the client area's size; returns it.
 cairo_surface_t* EnsureBacking(WindowObject* w, int width, int height);
 
