@@ -174,7 +174,7 @@ HWND CreateChild(HWND dialog, const DialogControl& c) {
     if (c.accessibleName)
         atk_object_set_name(accessible, c.accessibleName);
     else if (!w->text.empty())
-        atk_object_set_name(accessible, w->text.c_str());
+        atk_object_set_name(accessible, WithoutMnemonic(w->text).c_str());
     gtk_widget_set_size_request(w->widget, w->rect.right - w->rect.left, height);
     gtk_fixed_put(GTK_FIXED(d->client), w->widget, w->rect.left, w->rect.top);
     gtk_widget_show(w->widget);

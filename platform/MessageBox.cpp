@@ -12,8 +12,12 @@
 
 namespace platform::testing {
 namespace {
-std::deque<int>& Answers() {
-    static std::deque<int> answers;
+struct QueuedAnswer {
+    int answer;
+    int delayMs;
+};
+std::deque<QueuedAnswer>& Answers() {
+    static std::deque<QueuedAnswer> answers;
     return answers;
 }
 std::vector<ShownBox>& Shown() {
@@ -22,7 +26,7 @@ std::vector<ShownBox>& Shown() {
 }
 }  // namespace
 
-void QueueMessageBoxAnswer(int answer) { Answers().push_back(answer); }
+void QueueMessageBoxAnswer(int answer, int delayMs) { Answers().push_back(QueuedAnswer{answer, delayMs}); }
 const std::vector<ShownBox>& ShownBoxes() { return Shown(); }
 void ClearShownBoxes() { Shown().clear(); }
 void ClearQueuedAnswers() { Answers().clear(); }
@@ -91,10 +95,11 @@ int MessageBox(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
         guint source;
     } pending{GTK_DIALOG(dialog), 0, 0};
     if (!answers.empty()) {
-        pending.answer = answers.front();
+        pending.answer = answers.front().answer;
+        guint delay = static_cast<guint>(answers.front().delayMs);
         answers.pop_front();
         // The answer comes once the box has really been shown and the loop has run a while.
-        pending.source = g_timeout_add(30, [](gpointer d) -> gboolean {
+        pending.source = g_timeout_add(delay, [](gpointer d) -> gboolean {
             auto* p = static_cast<PendingAnswer*>(d);
             p->source = 0;
             gtk_dialog_response(p->box, p->answer);

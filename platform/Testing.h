@@ -17,9 +17,9 @@ struct ShownBox {
     UINT type = 0;
 };
 
-// The next message box shown is answered with `answer` (IDOK, IDCANCEL...) once it is on
-// screen; answers are used in order.
-void QueueMessageBoxAnswer(int answer);
+// The next message box shown is answered with `answer` (IDOK, IDCANCEL...) once it has
+// been on screen for `delayMs`; answers are used in order.
+void QueueMessageBoxAnswer(int answer, int delayMs = 30);
 // Every message box shown since the last clear, in order.
 const std::vector<ShownBox>& ShownBoxes();
 void ClearShownBoxes();

@@ -63,6 +63,19 @@ std::string ToMnemonic(const std::string& text) {
     return out;
 }
 
+}  // namespace
+
+std::string WithoutMnemonic(const std::string& text) {
+    std::string out;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '&' && i + 1 < text.size()) ++i;
+        out += text[i];
+    }
+    return out;
+}
+
+namespace {
+
 void ApplyTextToWidget(WindowObject* w) {
     ++w->codeChange;
     if (w->kind == WindowKind::TopLevel) {
@@ -72,7 +85,7 @@ void ApplyTextToWidget(WindowObject* w) {
     } else if (w->kind == WindowKind::Button) {
         gtk_button_set_label(GTK_BUTTON(w->widget), ToMnemonic(w->text).c_str());
         gtk_button_set_use_underline(GTK_BUTTON(w->widget), TRUE);
-        atk_object_set_name(gtk_widget_get_accessible(w->widget), w->text.c_str());
+        atk_object_set_name(gtk_widget_get_accessible(w->widget), WithoutMnemonic(w->text).c_str());
     } else if (w->kind == WindowKind::Static) {
         GtkWidget* label = GTK_IS_LABEL(w->widget) ? w->widget : nullptr;
         if (label) gtk_label_set_text(GTK_LABEL(label), w->text.c_str());

@@ -93,6 +93,9 @@ GdkPixbuf* IconPixbuf(HICON icon, int preferredSize);
 // The dialog font as pango sees it.
 PangoFontDescription* DialogFontDescription();
 
+// A window text as it is read out: the '&' mnemonic marks taken away.
+std::string WithoutMnemonic(const std::string& text);
+
 // The button inside a drop-down list that takes the keyboard focus.
 GtkWidget* ComboButton(GtkWidget* combo);
 

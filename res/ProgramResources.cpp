@@ -3,7 +3,6 @@
 #include "platform/Messages.h"
 #include "platform/Resources.h"
 #include "res/ResourceIds.h"
-#include "res/Resources.h"
 
 namespace {
 
@@ -49,12 +48,13 @@ DialogTemplate MainWindowTemplate() {
     return t;
 }
 
-void EnsureBundle() { sonovert_res_ensure_registered(); }
-
 }  // namespace
+
+// Made by glib-compile-resources with --manual-register: registers the picture bundle.
+extern "C" void sonovert_res_register_resource(void);
 
 void RegisterProgramResources() {
     platform::RegisterDialogTemplate(MainWindowTemplate());
     platform::RegisterString(IDS_ABOUTBOX, "&About SONOVERT");
-    platform::RegisterImageBundle("/org/varnolt/sonovert", &EnsureBundle);
+    platform::RegisterImageBundle("/org/varnolt/sonovert", &sonovert_res_register_resource);
 }

@@ -1,7 +1,7 @@
 #include "platform/ProfileStore.h"
 
 #include <gtest/gtest.h>
-#include <glib.h>
+#include <pwd.h>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -21,11 +21,6 @@ namespace fs = std::filesystem;
 using namespace std::string_literals;
 
 namespace {
-
-struct KeyFileFree {
-    void operator()(GKeyFile* k) const { g_key_file_free(k); }
-};
-using KeyFilePtr = std::unique_ptr<GKeyFile, KeyFileFree>;
 
 const std::string kDefault = "<default>";
 
@@ -54,13 +49,40 @@ std::vector<std::string> Names(const std::string& dir)
     return names;
 }
 
-// The file is what a clean GKeyFile would read without any help.
+bool ValidUtf8(const std::string& text)
+{
+    size_t i = 0;
+    while (i < text.size()) {
+        auto c = static_cast<unsigned char>(text[i]);
+        size_t extra = c < 0x80 ? 0 : (c >> 5) == 0x6 ? 1 : (c >> 4) == 0xE ? 2 : (c >> 3) == 0x1E ? 3 : 99;
+        if (extra == 99 || i + extra >= text.size() + (extra == 0 ? 1 : 0)) return false;  // cut short
+        for (size_t k = 1; k <= extra; ++k)
+            if ((static_cast<unsigned char>(text[i + k]) >> 6) != 0x2) return false;
+        i += extra + 1;
+    }
+    return true;
+}
+
+// The file is a plain INI file any reader takes as it is: UTF-8, and every line empty,
+// a comment, a [group] header or a key=value line, with a group before the first key.
 bool IsCleanKeyFile(const std::string& path)
 {
     const std::string bytes = ReadAll(path);
-    KeyFilePtr keys(g_key_file_new());
-    return g_utf8_validate_len(bytes.data(), bytes.size(), nullptr) &&
-           g_key_file_load_from_data(keys.get(), bytes.data(), bytes.size(), G_KEY_FILE_NONE, nullptr);
+    if (!ValidUtf8(bytes) || bytes.find('\0') != std::string::npos) return false;
+    std::istringstream lines(bytes);
+    std::string line;
+    bool inGroup = false;
+    while (std::getline(lines, line)) {
+        if (line.empty() || line[0] == '#') continue;
+        if (line.front() == '[') {
+            if (line.back() != ']' || line.size() < 3) return false;
+            inGroup = true;
+            continue;
+        }
+        size_t eq = line.find('=');
+        if (!inGroup || eq == std::string::npos || eq == 0) return false;
+    }
+    return true;
 }
 
 mode_t ModeOf(const std::string& path)
@@ -151,7 +173,7 @@ TEST_F(ProfileStoreTest, PathWithoutHomeOrCompany)
 {
     unsetenv("XDG_CONFIG_HOME");
     unsetenv("HOME");
-    EXPECT_EQ(store_.Path(), std::string(g_get_home_dir()) + "/.config/Acme/Sonovert.ini");
+    EXPECT_EQ(store_.Path(), std::string(getpwuid(getuid())->pw_dir) + "/.config/Acme/Sonovert.ini");
     setenv("XDG_CONFIG_HOME", "/srv/cfg", 1);
     EXPECT_EQ(ProfileStore("", "Sonovert").Path(), "/srv/cfg/Sonovert.ini");
 }
