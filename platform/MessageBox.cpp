@@ -29,7 +29,7 @@ std::vector<ShownBox>& Shown() {
 void QueueMessageBoxAnswer(int answer, int delayMs) { Answers().push_back(QueuedAnswer{answer, delayMs}); }
 const std::vector<ShownBox>& ShownBoxes() { return Shown(); }
 void ClearShownBoxes() { Shown().clear(); }
-void ClearQueuedAnswers() { Answers().clear(); }
+void ClearMessageBoxAnswers() { Answers().clear(); }
 
 }  // namespace platform::testing
 

@@ -23,7 +23,21 @@ void QueueMessageBoxAnswer(int answer, int delayMs = 30);
 // Every message box shown since the last clear, in order.
 const std::vector<ShownBox>& ShownBoxes();
 void ClearShownBoxes();
+// The next file dialog is answered with `path` (empty: Cancel) once it is on screen.
+void QueueFileDialogAnswer(const std::string& path);
+
+struct ShownFileDialog {
+    HWND owner = nullptr;
+    bool save = false;
+    std::string title;
+    std::string initialFolder;                         // the folder it opened in ("" = its own choice)
+    std::vector<std::pair<std::string, std::string>> filters;  // description, patterns
+    int filterIndex = 0;                               // 1-based, as given
+};
+const std::vector<ShownFileDialog>& ShownFileDialogs();
+
 // Drops answers nobody used (a test ending early must not leak them into the next).
 void ClearQueuedAnswers();
+void ClearShownFileDialogs();
 
 }  // namespace platform::testing

@@ -19,6 +19,7 @@ BUILD_PACKAGES=(
   libfluidsynth-dev
   libsmf-dev
   libgtest-dev
+  libxtst-dev
 )
 
 # Running the program: playback, sound server, SoundFont, fonts, GTK.
