@@ -12,3 +12,7 @@ void ConverterDialog::OnHomepage() {
 void ConverterDialog::OnHelpButton() {
     // FIXME: the help page is not opened yet.
 }
+
+void ConverterDialog::ShowInputHint() {
+    // FIXME: the input-device hint dialog is not built yet; choices go on without it.
+}

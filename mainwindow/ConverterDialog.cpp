@@ -194,6 +194,7 @@ void ConverterDialog::OnPlayerTick() {
 }
 
 void ConverterDialog::OnClose() {
+    if (m_pMC) m_pMC->Stop();
     TearDownCaptureEngine();
     ReleasePlayer();
     CoUninitialize();

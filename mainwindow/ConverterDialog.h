@@ -4,7 +4,7 @@
 
 #include "platform/AfxControls.h"
 #include "platform/AfxGdi.h"
-#include "platform/Com.h"
+#include "media/DShow.h"
 #include "platform/Dialog.h"
 
 class PreviewPlayer;
@@ -48,23 +48,52 @@ public:
     void OnCloseMidi();
     void ReleasePlayer();
 
-    // Recording level.
     void OnLevelReleased(NMHDR* header, LRESULT* result);
 
     // Auxiliary commands.
     void OnAbout();
     void OnHomepage();
     void OnHelpButton();
+    void ShowInputHint();
 
     // Control look.
     void StyleButtons();
 
-    // Capture engine.
+    // Recording level.
+    HRESULT ApplyRecordingLevel(double level);
+
+    // Capture devices and input lines.
     HRESULT SetUpCaptureEngine();
-    void TearDownCaptureEngine();
+    void ClearCaptureState();
+    HRESULT OpenCaptureGraph();
+    void CloseCaptureGraph();
+    HRESULT ReopenCaptureGraph();
+    HRESULT ListCaptureDevices();
     void SelectCaptureDevice();
+    HRESULT ListInputLines(IBaseFilter* filter, PIN_DIRECTION direction, CComboBox& list);
     HRESULT SelectInputLine();
+    HRESULT ActivateInputLine();
+    HRESULT ShowInputLevel(IAMAudioInputMixer* mixer);
+    HRESULT FindNthPin(IBaseFilter* filter, PIN_DIRECTION direction, int n, IPin** pin);
+    void EmptyDeviceList();
+    void EmptyInputLineList();
+
+    // Capture graph.
+    HRESULT AttachWavWriter();
+    HRESULT DetachWavWriter();
+    void TearDownCaptureEngine();
+    void DebugTrace(const char* format, ...) __attribute__((format(printf, 2, 3)));
+
+    // Graph events.
     HRESULT DrainCaptureEvents();
+
+    // The capture graph; each pointer holds one reference or is null.
+    IGraphBuilder* m_pGB = nullptr;
+    IMediaControl* m_pMC = nullptr;
+    IMediaEventEx* m_pME = nullptr;
+    IBaseFilter* m_pDeviceFilter = nullptr;
+    IBaseFilter* m_pWavDestFilter = nullptr;
+    IBaseFilter* m_pFileWriterFilter = nullptr;
 
     CString m_strOutput;      // output WAV path, the text of the output box
     CString m_strLastFolder;  // folder of the last chosen output file, with its trailing '/'

@@ -1,5 +1,6 @@
 #include "platform/User.h"
 
+#include <gdk/gdkx.h>
 #include <gtk/gtk.h>
 
 #include <algorithm>
@@ -701,4 +702,14 @@ BOOL MapDialogRect(HWND dialog, RECT* rect) {
     *rect = RECT{DialogUnitsX(dialog, rect->left), DialogUnitsY(dialog, rect->top), DialogUnitsX(dialog, rect->right),
                  DialogUnitsY(dialog, rect->bottom)};
     return TRUE;
+}
+
+uintptr_t GetNativeWindowId(HWND hwnd) {
+    WindowObject* w = FromHandle(hwnd);
+    if (!w) return 0;
+    GtkWidget* top = w->kind == WindowKind::TopLevel ? w->widget : gtk_widget_get_toplevel(w->widget);
+    gtk_widget_realize(top);
+    GdkWindow* window = gtk_widget_get_window(top);
+    if (!window || !GDK_IS_X11_WINDOW(window)) return 0;
+    return static_cast<uintptr_t>(gdk_x11_window_get_xid(window));
 }

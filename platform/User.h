@@ -76,3 +76,6 @@ void SetWindowAttachment(HWND hwnd, void* object);
 
 // Converts a rectangle in dialog units of the dialog's font into pixels.
 BOOL MapDialogRect(HWND dialog, RECT* rect);
+
+// The X window a video sink may draw into for this window (its top-level window's), or 0.
+uintptr_t GetNativeWindowId(HWND hwnd);

@@ -118,6 +118,7 @@ public:
     CWnd* GetParent() const { return FromHandle(::GetParent(m_hWnd)); }
     void SetWindowText(LPCSTR text) { ::SetWindowText(m_hWnd, text); }
     void GetWindowText(CString& text) const;
+    int GetWindowText(LPSTR buffer, int maxCount) const { return ::GetWindowText(m_hWnd, buffer, maxCount); }
     int GetWindowTextLength() const { return ::GetWindowTextLength(m_hWnd); }
     BOOL ShowWindow(int cmd) { return ::ShowWindow(m_hWnd, cmd); }
     BOOL EnableWindow(BOOL enable = TRUE) { return ::EnableWindow(m_hWnd, enable); }

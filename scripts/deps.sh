@@ -27,6 +27,7 @@ RUNTIME_PACKAGES=(
   gstreamer1.0-plugins-base
   gstreamer1.0-plugins-good
   gstreamer1.0-pulseaudio
+  gstreamer1.0-x
   timgm6mb-soundfont
   fonts-dejavu-core
   pulseaudio

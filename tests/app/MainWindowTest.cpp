@@ -66,9 +66,10 @@ TEST(MainWindow, ClientAreaAndControlsFollowTheTemplate) {
                 }
             }
         }
-        // Tab order is template order: the window's tab walk visits the controls in it.
+        // Tab order is template order over what can take the focus: after Open come the
+        // disabled Stop and Play and the device list, hidden with the test run's one device.
         HWND open = GetDlgItem(window, IDC_OPEN);
-        EXPECT_EQ(GetNextDlgTabItem(window, open, FALSE), GetDlgItem(window, IDC_DEVICE_LIST));
+        EXPECT_EQ(GetNextDlgTabItem(window, open, FALSE), GetDlgItem(window, IDC_INPUT_LIST));
         CloseProgram(window);
     });
 }

@@ -3,6 +3,7 @@
 
 #include "app/ConverterApp.h"
 #include "platform/testing/UiDriver.h"
+#include "media/DShow.h"
 #include "res/ProgramResources.h"
 
 int main(int argc, char** argv) {
@@ -13,5 +14,6 @@ int main(int argc, char** argv) {
     // The application object lives in a library; naming it keeps it in the test program.
     if (AfxGetApp() != &theApp) return 1;
     RegisterProgramResources();
+    media::RegisterMediaClasses();
     return RUN_ALL_TESTS();
 }
