@@ -400,6 +400,27 @@ void RunWhenIdle(std::function<void()> work) {
     }, heap, [](gpointer p) { delete static_cast<std::function<void()>*>(p); });
 }
 
+unsigned RunWhen(std::function<bool()> ready, std::function<void()> work) {
+    struct Pending {
+        std::function<bool()> ready;
+        std::function<void()> work;
+    };
+    auto* pending = new Pending{std::move(ready), std::move(work)};
+    return g_timeout_add_full(G_PRIORITY_DEFAULT, 10, [](gpointer p) -> gboolean {
+        auto* job = static_cast<Pending*>(p);
+        if (!job->ready()) return G_SOURCE_CONTINUE;
+        // The work may run loops of its own; this source must not fire again meanwhile.
+        std::function<void()> work = std::move(job->work);
+        job->ready = []() { return false; };
+        work();
+        return G_SOURCE_REMOVE;
+    }, pending, [](gpointer p) { delete static_cast<Pending*>(p); });
+}
+
+void CancelRunWhen(unsigned handle) {
+    if (handle) g_source_remove(handle);
+}
+
 void ArmWatchdog(int ms, std::string what) {
     DisarmWatchdog();
     Watchdog().what = std::move(what);

@@ -79,6 +79,10 @@ namespace platform::testing {
 
 // Runs `work` from the loop as soon as it is idle (inside whatever modal loop runs then).
 void RunWhenIdle(std::function<void()> work);
+// Runs `work` once, from the loop, as soon as `ready` says so (checked every 10 ms, never
+// blocking the loop while it waits). Returns a handle for CancelRunWhen.
+unsigned RunWhen(std::function<bool()> ready, std::function<void()> work);
+void CancelRunWhen(unsigned handle);
 // Ends the test program with a message if it is still running after `ms` milliseconds:
 // a test that waits on a question nobody answers must fail, not hang.
 void ArmWatchdog(int ms, std::string what);

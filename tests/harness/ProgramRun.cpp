@@ -61,17 +61,14 @@ bool RunProgram(const std::function<void(HWND)>& script, int timeoutMs) {
     ArmWatchdog(timeoutMs, "the program run");
     bool scriptRan = false;
     bool endedByItself = true;
-    RunWhenIdle([&]() {
-        bool shown = WaitUntil([app]() {
-            CWnd* main = app->m_pMainWnd;
-            return main && main->m_hWnd && IsWindowVisible(main->m_hWnd) && WaitUntilShown(main->m_hWnd, 0);
-        }, timeoutMs);
+    unsigned scheduled = 0;
+    auto shown = [app]() {
         CWnd* main = app->m_pMainWnd;
-        if (!shown || !main || !main->m_hWnd) {
-            // The program may have ended on its own before showing its window.
-            return;
-        }
-        HWND window = main->m_hWnd;
+        return main && main->m_hWnd && IsWindowVisible(main->m_hWnd) && WaitUntilShown(main->m_hWnd, 0);
+    };
+    scheduled = RunWhen(shown, [&]() {
+        scheduled = 0;
+        HWND window = app->m_pMainWnd->m_hWnd;
         scriptRan = true;
         script(window);
         Pump(20);
@@ -82,6 +79,8 @@ bool RunProgram(const std::function<void(HWND)>& script, int timeoutMs) {
         }
     });
     if (app->InitInstance()) app->Run();
+    // A program that ended without showing its window never ran the script.
+    CancelRunWhen(scheduled);
     DisarmWatchdog();
     platform::testing::ClearQueuedAnswers();
     (void)scriptRan;

@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -70,7 +71,7 @@ std::vector<char*> Pointers(std::vector<std::string>& strings)
 
 } // namespace
 
-PrivateSoundServer::PrivateSoundServer()
+PrivateSoundServer::PrivateSoundServer(bool withSink)
 {
     char dir[] = "/tmp/sonovert-pa.XXXXXX"; // short: a socket path must stay under 108 bytes
     if (!mkdtemp(dir))
@@ -89,9 +90,11 @@ PrivateSoundServer::PrivateSoundServer()
                                   "--high-priority=no",
                                   "--log-target=stderr",
                                   "-L",
-                                  "module-native-protocol-unix auth-anonymous=1 socket=" + socket,
-                                  "-L",
-                                  "module-null-sink sink_name=sv_private sink_properties=device.description=Private"};
+                                  "module-native-protocol-unix auth-anonymous=1 socket=" + socket};
+    if (withSink) {
+        argv.push_back("-L");
+        argv.push_back("module-null-sink sink_name=sv_private sink_properties=device.description=Private");
+    }
     std::vector<std::string> env = DaemonEnvironment(dir_);
     std::vector<char*> args = Pointers(argv);
     std::vector<char*> envp = Pointers(env);
@@ -146,4 +149,21 @@ bool PrivateSoundServer::Stop(int signal)
     }
     pid_ = -1;
     return true;
+}
+
+SoundServerScope::SoundServerScope(const PrivateSoundServer& server)
+{
+    if (const char* old = getenv("PULSE_SERVER")) {
+        previous_ = old;
+        hadPrevious_ = true;
+    }
+    setenv("PULSE_SERVER", server.ServerString().c_str(), 1);
+}
+
+SoundServerScope::~SoundServerScope()
+{
+    if (hadPrevious_)
+        setenv("PULSE_SERVER", previous_.c_str(), 1);
+    else
+        unsetenv("PULSE_SERVER");
 }
