@@ -15,6 +15,7 @@
 namespace platform::testing {
 
 void ClearMessageBoxAnswers();  // MessageBox.cpp
+void ClearMenuAnswers();        // User.cpp
 
 namespace {
 std::deque<std::string>& FileAnswers() {
@@ -33,6 +34,7 @@ void ClearShownFileDialogs() { ShownDialogs().clear(); }
 void ClearQueuedAnswers() {
     FileAnswers().clear();
     ClearMessageBoxAnswers();
+    ClearMenuAnswers();
 }
 
 }  // namespace platform::testing
@@ -191,7 +193,8 @@ BOOL RunFileDialog(OPENFILENAME* ofn, bool save) {
 
     size_t slash = chosen.rfind('/');
     size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
-    if (ofn->lpstrDefExt && *ofn->lpstrDefExt && chosen.find('.', nameStart) == std::string::npos)
+    // A wildcard as default extension ("*") means any: nothing is appended.
+    if (ofn->lpstrDefExt && *ofn->lpstrDefExt && !HasWildcard(ofn->lpstrDefExt) && chosen.find('.', nameStart) == std::string::npos)
         chosen += std::string(".") + ofn->lpstrDefExt;
     if (chosen.size() + 1 > ofn->nMaxFile) {
         // Windows reports the size it needs in the buffer's first two bytes; callers here

@@ -9,6 +9,10 @@ std::map<int, DialogTemplate>& Dialogs() {
     static std::map<int, DialogTemplate> dialogs;
     return dialogs;
 }
+std::map<int, std::vector<MenuTemplateItem>>& Menus() {
+    static std::map<int, std::vector<MenuTemplateItem>> menus;
+    return menus;
+}
 std::map<UINT, std::string>& Strings() {
     static std::map<UINT, std::string> strings;
     return strings;
@@ -24,6 +28,13 @@ void RegisterDialogTemplate(const DialogTemplate& dialog) { Dialogs()[dialog.id]
 const DialogTemplate* FindDialogTemplate(int id) {
     auto it = Dialogs().find(id);
     return it == Dialogs().end() ? nullptr : &it->second;
+}
+
+void RegisterMenuTemplate(int id, const std::vector<MenuTemplateItem>& items) { Menus()[id] = items; }
+
+const std::vector<MenuTemplateItem>* FindMenuTemplate(int id) {
+    auto it = Menus().find(id);
+    return it == Menus().end() ? nullptr : &it->second;
 }
 
 void RegisterString(UINT id, const char* text) { Strings()[id] = text ? text : ""; }

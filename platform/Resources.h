@@ -34,6 +34,16 @@ struct DialogTemplate {
 void RegisterDialogTemplate(const DialogTemplate& dialog);
 const DialogTemplate* FindDialogTemplate(int id);
 
+// A menu template: items in order; an item with children is a popup, one with neither an
+// id nor a text is a separator.
+struct MenuTemplateItem {
+    const char* text;
+    UINT id;
+    std::vector<MenuTemplateItem> children;
+};
+void RegisterMenuTemplate(int id, const std::vector<MenuTemplateItem>& items);
+const std::vector<MenuTemplateItem>* FindMenuTemplate(int id);
+
 void RegisterString(UINT id, const char* text);
 // The string's text, or "" when the table has none.
 std::string LoadResourceString(UINT id);

@@ -36,6 +36,18 @@ struct ShownFileDialog {
 };
 const std::vector<ShownFileDialog>& ShownFileDialogs();
 
+// The next popup menu is answered by choosing the item with this command (0: dismissed).
+void QueueMenuAnswer(UINT command);
+struct ShownMenuItem {
+    UINT id = 0;
+    std::string text;
+    bool grayed = false;
+    bool separator = false;
+};
+// The items of every popup menu shown since the last clear, one list per menu.
+const std::vector<std::vector<ShownMenuItem>>& ShownMenus();
+void ClearShownMenus();
+
 // Drops answers nobody used (a test ending early must not leak them into the next).
 void ClearQueuedAnswers();
 void ClearShownFileDialogs();

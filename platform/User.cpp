@@ -4,12 +4,16 @@
 #include <gtk/gtk.h>
 
 #include <algorithm>
+#include <deque>
 #include <cstring>
 #include <set>
 #include <string>
 #include <vector>
 
+#include "platform/Gdi.h"
 #include "platform/MessageLoop.h"
+#include "platform/Resources.h"
+#include "platform/Testing.h"
 #include "platform/WindowObject.h"
 
 namespace platform {
@@ -24,10 +28,14 @@ std::vector<WindowObject*>& CreationOrder() {
     return order;
 }
 
+}  // namespace
+
+// Menus: the system menu and the program's popup menus. GUI thread only.
 struct MenuItem {
     UINT flags = 0;
     UINT_PTR id = 0;
     std::string text;
+    HMENU submenu = nullptr;  // owned by this item
 };
 struct MenuObject {
     std::vector<MenuItem> items;
@@ -63,8 +71,6 @@ std::string ToMnemonic(const std::string& text) {
     }
     return out;
 }
-
-}  // namespace
 
 std::string WithoutMnemonic(const std::string& text) {
     std::string out;
@@ -295,6 +301,14 @@ LRESULT DefWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
             break;
         }
         return 0;
+    case WM_ERASEBKGND:
+        if (w->background && wParam) {
+            RECT client;
+            GetClientRect(hwnd, &client);
+            FillRect(reinterpret_cast<HDC>(wParam), &client, w->background);
+            return 1;
+        }
+        return 0;
     case WM_GETDLGCODE:
         return 0;
     default:
@@ -453,10 +467,12 @@ BOOL GetClientRect(HWND hwnd, RECT* rect) {
     if (!w || !rect) return FALSE;
     int width, height;
     if (w->kind == WindowKind::TopLevel) {
+        // A fixed-size window is the size the program gave it at once; one the user may
+        // resize is the size it was laid out at.
         gtk_widget_get_size_request(w->client, &width, &height);
         GtkAllocation a;
         gtk_widget_get_allocation(w->client, &a);
-        if (gtk_widget_get_realized(w->client) && a.width > 1) {
+        if (gtk_window_get_resizable(GTK_WINDOW(w->widget)) && gtk_widget_get_realized(w->client) && a.width > 1) {
             width = a.width;
             height = a.height;
         }
@@ -518,10 +534,13 @@ BOOL SetWindowPos(HWND hwnd, HWND insertAfter, int x, int y, int cx, int cy, UIN
             gtk_window_resize(win, cx, cy);
         }
         if (!(flags & SWP_NOZORDER)) {
-            if (insertAfter == HWND_TOPMOST)
+            if (insertAfter == HWND_TOPMOST) {
                 gtk_window_set_keep_above(win, TRUE);
-            else if (insertAfter == HWND_NOTOPMOST)
+                w->topmost = true;
+            } else if (insertAfter == HWND_NOTOPMOST) {
                 gtk_window_set_keep_above(win, FALSE);
+                w->topmost = false;
+            }
             else if (gtk_widget_get_visible(w->widget))
                 gtk_window_present(win);
         }
@@ -637,7 +656,9 @@ HMENU GetSystemMenu(HWND hwnd, BOOL) {
 BOOL AppendMenu(HMENU menu, UINT flags, UINT_PTR id, LPCSTR text) {
     MenuObject* m = MenuFromHandle(menu);
     if (!m) return FALSE;
-    m->items.push_back(MenuItem{flags, id, text ? text : ""});
+    MenuItem item{flags, id, text ? text : "", nullptr};
+    if (flags & MF_POPUP) item.submenu = reinterpret_cast<HMENU>(id);  // the item owns its popup now
+    m->items.push_back(item);
     return TRUE;
 }
 
@@ -712,4 +733,158 @@ uintptr_t GetNativeWindowId(HWND hwnd) {
     GdkWindow* window = gtk_widget_get_window(top);
     if (!window || !GDK_IS_X11_WINDOW(window)) return 0;
     return static_cast<uintptr_t>(gdk_x11_window_get_xid(window));
+}
+
+namespace platform::testing {
+namespace {
+std::deque<UINT>& MenuAnswers() {
+    static std::deque<UINT> answers;
+    return answers;
+}
+std::vector<std::vector<ShownMenuItem>>& MenusShown() {
+    static std::vector<std::vector<ShownMenuItem>> shown;
+    return shown;
+}
+}  // namespace
+void QueueMenuAnswer(UINT command) { MenuAnswers().push_back(command); }
+const std::vector<std::vector<ShownMenuItem>>& ShownMenus() { return MenusShown(); }
+void ClearShownMenus() { MenusShown().clear(); }
+void ClearMenuAnswers() { MenuAnswers().clear(); }
+}  // namespace platform::testing
+
+namespace {
+
+HMENU BuildMenu(const std::vector<platform::MenuTemplateItem>& items) {
+    HMENU menu = platform::NewMenu();
+    for (const platform::MenuTemplateItem& item : items) {
+        if (!item.children.empty()) {
+            HMENU sub = BuildMenu(item.children);
+            AppendMenu(menu, MF_POPUP, reinterpret_cast<UINT_PTR>(sub), item.text);
+        } else if (!item.id && (!item.text || !*item.text)) {
+            AppendMenu(menu, MF_SEPARATOR, 0, nullptr);
+        } else {
+            AppendMenu(menu, MF_STRING, item.id, item.text);
+        }
+    }
+    return menu;
+}
+
+platform::MenuItem* FindItem(platform::MenuObject* m, UINT item, UINT flags) {
+    if (flags & MF_BYPOSITION) return item < m->items.size() ? &m->items[item] : nullptr;
+    for (platform::MenuItem& i : m->items)
+        if (!(i.flags & (MF_SEPARATOR | MF_POPUP)) && i.id == item) return &i;
+    return nullptr;
+}
+
+}  // namespace
+
+HMENU LoadMenu(HINSTANCE, LPCSTR name) {
+    const std::vector<platform::MenuTemplateItem>* items = platform::FindMenuTemplate(platform::ResourceId(name));
+    return items ? BuildMenu(*items) : nullptr;
+}
+
+HMENU CreatePopupMenu() { return platform::NewMenu(); }
+
+HMENU GetSubMenu(HMENU menu, int position) {
+    platform::MenuObject* m = platform::MenuFromHandle(menu);
+    if (!m || position < 0 || position >= static_cast<int>(m->items.size())) return nullptr;
+    return m->items[static_cast<size_t>(position)].submenu;
+}
+
+UINT EnableMenuItem(HMENU menu, UINT item, UINT flags) {
+    platform::MenuObject* m = platform::MenuFromHandle(menu);
+    platform::MenuItem* found = m ? FindItem(m, item, flags) : nullptr;
+    if (!found) return static_cast<UINT>(-1);
+    UINT previous = found->flags & MF_GRAYED;
+    found->flags = (found->flags & ~MF_GRAYED) | (flags & MF_GRAYED);
+    return previous;
+}
+
+UINT GetMenuState(HMENU menu, UINT item, UINT flags) {
+    platform::MenuObject* m = platform::MenuFromHandle(menu);
+    platform::MenuItem* found = m ? FindItem(m, item, flags) : nullptr;
+    return found ? found->flags : static_cast<UINT>(-1);
+}
+
+BOOL DestroyMenu(HMENU menu) {
+    platform::MenuObject* m = platform::MenuFromHandle(menu);
+    if (!m) return FALSE;
+    for (platform::MenuItem& item : m->items)
+        if (item.submenu) DestroyMenu(item.submenu);
+    platform::LiveMenus().erase(m);
+    delete m;
+    return TRUE;
+}
+
+BOOL TrackPopupMenu(HMENU menu, UINT flags, int x, int y, int, HWND owner, const RECT*) {
+    using namespace platform;
+    MenuObject* m = MenuFromHandle(menu);
+    WindowObject* o = FromHandle(owner);
+    if (!m || !o) return FALSE;
+    std::vector<testing::ShownMenuItem> record;
+    struct State {
+        bool done = false;
+        UINT chosen = 0;
+    } state;
+    GtkWidget* popup = gtk_menu_new();
+    for (const MenuItem& item : m->items) {
+        testing::ShownMenuItem shown{static_cast<UINT>(item.id), item.text, (item.flags & MF_GRAYED) != 0,
+                                     (item.flags & MF_SEPARATOR) != 0};
+        record.push_back(shown);
+        GtkWidget* mi;
+        if (item.flags & MF_SEPARATOR) {
+            mi = gtk_separator_menu_item_new();
+        } else {
+            mi = gtk_menu_item_new_with_mnemonic(ToMnemonic(item.text).c_str());
+            gtk_widget_set_sensitive(mi, !(item.flags & MF_GRAYED));
+            g_object_set_data(G_OBJECT(mi), "sonovert-command", reinterpret_cast<gpointer>(item.id));
+            g_signal_connect(mi, "activate", G_CALLBACK(+[](GtkMenuItem* self, gpointer data) {
+                static_cast<State*>(data)->chosen =
+                    static_cast<UINT>(reinterpret_cast<UINT_PTR>(g_object_get_data(G_OBJECT(self), "sonovert-command")));
+            }), &state);
+        }
+        gtk_menu_shell_append(GTK_MENU_SHELL(popup), mi);
+    }
+    testing::MenusShown().push_back(record);
+    gtk_widget_show_all(popup);
+    g_signal_connect(popup, "deactivate", G_CALLBACK(+[](GtkMenuShell*, gpointer data) {
+        static_cast<State*>(data)->done = true;
+    }), &state);
+    gtk_menu_attach_to_widget(GTK_MENU(popup), o->widget, nullptr);
+    POINT origin{0, 0};
+    ClientToScreen(owner, &origin);
+    GdkRectangle at{x - origin.x, y - origin.y, 1, 1};
+    GtkWidget* anchor = o->client ? o->client : o->widget;
+    gtk_menu_popup_at_rect(GTK_MENU(popup), gtk_widget_get_window(anchor), &at, GDK_GRAVITY_NORTH_WEST,
+                           GDK_GRAVITY_NORTH_WEST, nullptr);
+    guint answerSource = 0;
+    auto& answers = testing::MenuAnswers();
+    if (!answers.empty()) {
+        // The test's choice, made once the menu is up: as if the user clicked that item.
+        state.chosen = answers.front();
+        answers.pop_front();
+        answerSource = g_timeout_add(30, [](gpointer p) -> gboolean {
+            gtk_menu_shell_deactivate(GTK_MENU_SHELL(p));
+            return G_SOURCE_REMOVE;
+        }, popup);
+    }
+    RunModalLoop([&state]() { return state.done; });
+    if (answerSource && !state.done) g_source_remove(answerSource);
+    gtk_widget_destroy(popup);
+    if (!state.chosen) return FALSE;
+    if (flags & TPM_RETURNCMD) return static_cast<BOOL>(state.chosen);
+    PostMessage(owner, WM_COMMAND, state.chosen, 0);
+    return TRUE;
+}
+
+BOOL SystemParametersInfo(UINT action, UINT, void* value, UINT) {
+    if (action != SPI_GETWORKAREA || !value) return FALSE;
+    GdkDisplay* display = gdk_display_get_default();
+    GdkMonitor* monitor = display ? gdk_display_get_primary_monitor(display) : nullptr;
+    if (!monitor && display) monitor = gdk_display_get_monitor(display, 0);
+    if (!monitor) return FALSE;
+    GdkRectangle area;
+    gdk_monitor_get_workarea(monitor, &area);
+    *static_cast<RECT*>(value) = RECT{area.x, area.y, area.x + area.width, area.y + area.height};
+    return TRUE;
 }

@@ -55,6 +55,25 @@ BOOL AppendMenu(HMENU menu, UINT flags, UINT_PTR id, LPCSTR text);
 int GetMenuItemCount(HMENU menu);
 UINT GetMenuItemID(HMENU menu, int position);
 int GetMenuString(HMENU menu, UINT item, LPSTR buffer, int maxCount, UINT flags);
+// Popup menus: loaded from the program's menu templates or built, shown at a screen point.
+// TrackPopupMenu runs a nested loop until the menu closes, then posts the chosen command
+// to the owner as WM_COMMAND (or returns it with TPM_RETURNCMD).
+constexpr UINT MF_POPUP = 0x0010;
+constexpr UINT MF_ENABLED = 0x0000;
+constexpr UINT TPM_LEFTALIGN = 0x0000;
+constexpr UINT TPM_TOPALIGN = 0x0000;
+constexpr UINT TPM_LEFTBUTTON = 0x0000;
+constexpr UINT TPM_RETURNCMD = 0x0100;
+HMENU LoadMenu(HINSTANCE instance, LPCSTR name);
+HMENU CreatePopupMenu();
+HMENU GetSubMenu(HMENU menu, int position);
+UINT EnableMenuItem(HMENU menu, UINT item, UINT flags);
+UINT GetMenuState(HMENU menu, UINT item, UINT flags);
+BOOL TrackPopupMenu(HMENU menu, UINT flags, int x, int y, int reserved, HWND owner, const RECT* rect);
+BOOL DestroyMenu(HMENU menu);
+
+constexpr UINT SPI_GETWORKAREA = 0x0030;
+BOOL SystemParametersInfo(UINT action, UINT param, void* value, UINT winIni);
 
 constexpr UINT MB_OK = 0x0;
 constexpr UINT MB_ICONEXCLAMATION = 0x30;

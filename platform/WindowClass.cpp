@@ -43,6 +43,39 @@ gboolean OnClientDraw(GtkWidget* client, cairo_t* cr, gpointer data) {
     return FALSE;
 }
 
+LPARAM ClientPoint(double x, double y) {
+    return MAKELPARAM(static_cast<WORD>(static_cast<int16_t>(x)), static_cast<WORD>(static_cast<int16_t>(y)));
+}
+
+gboolean OnButton(GtkWidget*, GdkEventButton* e, gpointer data) {
+    UINT msg = 0;
+    bool press = e->type == GDK_BUTTON_PRESS, release = e->type == GDK_BUTTON_RELEASE;
+    if (e->button == 1) msg = press ? WM_LBUTTONDOWN : release ? WM_LBUTTONUP : 0;
+    if (e->button == 2) msg = release ? WM_MBUTTONUP : 0;
+    if (e->button == 3) msg = press ? WM_RBUTTONDOWN : release ? WM_RBUTTONUP : 0;
+    if (msg) SendMessage(static_cast<HWND>(data), msg, 0, ClientPoint(e->x, e->y));
+    return FALSE;
+}
+
+gboolean OnMotion(GtkWidget*, GdkEventMotion* e, gpointer data) {
+    SendMessage(static_cast<HWND>(data), WM_MOUSEMOVE, 0, ClientPoint(e->x, e->y));
+    return FALSE;
+}
+
+gboolean OnKeyUp(GtkWidget*, GdkEventKey* e, gpointer data) {
+    SendMessage(static_cast<HWND>(data), WM_KEYUP, e->keyval, 0);
+    return FALSE;
+}
+
+// The window moved or changed size: WM_MOVE with the client's screen position, WM_SIZE
+// with the client's size.
+gboolean OnConfigure(GtkWidget*, GdkEventConfigure* e, gpointer data) {
+    HWND hwnd = static_cast<HWND>(data);
+    SendMessage(hwnd, WM_MOVE, 0, ClientPoint(e->x, e->y));
+    SendMessage(hwnd, WM_SIZE, 0, ClientPoint(e->width, e->height));
+    return FALSE;
+}
+
 }  // namespace
 }  // namespace platform
 
@@ -91,6 +124,14 @@ HWND CreateWindowEx(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD st
     gtk_container_add(GTK_CONTAINER(w->widget), w->client);
     gtk_widget_show(w->client);
     if (x != CW_USEDEFAULT) gtk_window_move(window, x, y);
+    w->background = cls.hbrBackground;
+    gtk_widget_add_events(w->widget, GDK_BUTTON_PRESS_MASK | GDK_BUTTON_RELEASE_MASK | GDK_POINTER_MOTION_MASK |
+                                         GDK_KEY_RELEASE_MASK | GDK_STRUCTURE_MASK);
+    g_signal_connect(w->widget, "button-press-event", G_CALLBACK(OnButton), hwnd);
+    g_signal_connect(w->widget, "button-release-event", G_CALLBACK(OnButton), hwnd);
+    g_signal_connect(w->widget, "motion-notify-event", G_CALLBACK(OnMotion), hwnd);
+    g_signal_connect(w->widget, "key-release-event", G_CALLBACK(OnKeyUp), hwnd);
+    g_signal_connect(w->widget, "configure-event", G_CALLBACK(OnConfigure), hwnd);
     g_signal_connect(w->widget, "delete-event", G_CALLBACK(OnDelete), hwnd);
     g_signal_connect(w->client, "draw", G_CALLBACK(OnClientDraw), hwnd);
     if (cls.hIcon) SendMessage(hwnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(cls.hIcon));

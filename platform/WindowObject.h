@@ -37,6 +37,7 @@ struct WindowObject {
     intptr_t userData = 0;
     std::string text;
     HFONT font = nullptr;
+    HBRUSH background = nullptr;  // program classes: the class's background brush
     HICON iconBig = nullptr;
     HICON iconSmall = nullptr;
 
@@ -47,7 +48,8 @@ struct WindowObject {
     HDC paintDc = nullptr;        // the DC of the paint in progress, handed out by BeginPaint
     std::vector<HWND> children;   // in template (tab) order
     bool destroyed = false;
-    bool ownerDrawn = false;      // painted by the program (owner-draw or a WM_PAINT handler)
+    bool ownerDrawn = false;
+    bool topmost = false;         // kept above other windows      // painted by the program (owner-draw or a WM_PAINT handler)
     int codeChange = 0;           // > 0 while the program, not the user, changes the control
 
     // Control data.

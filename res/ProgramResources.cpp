@@ -54,6 +54,8 @@ DialogTemplate MainWindowTemplate() {
 extern "C" void sonovert_res_register_resource(void);
 
 void RegisterProgramResources() {
+    platform::RegisterMenuTemplate(IDM_PLAYER, {{"PREVIEW", 0, {{"Play", 32771, {}}, {"pause", 32772, {}}, {"Stop", 32773, {}},
+                                                             {nullptr, 0, {}}, {"Close", 32774, {}}}}});
     platform::RegisterDialogTemplate(MainWindowTemplate());
     platform::RegisterString(IDS_ABOUTBOX, "&About SONOVERT");
     platform::RegisterImageBundle("/org/varnolt/sonovert", &sonovert_res_register_resource);

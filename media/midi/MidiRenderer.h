@@ -10,9 +10,9 @@ namespace media {
 class MidiSong;
 
 // Synthesises a song with its own fluidsynth synth into interleaved stereo S16LE.
-// After the song's last event it renders on until the release and reverb have faded below
-// about -90 dBFS (at most 15 s), then reports Finished. A soft limiter just under -1 dBFS
-// keeps dense songs from clipping.
+// At the song's own end it lets every note go, renders on until the release and reverb
+// have faded below about -90 dBFS (at most 15 s more), then reports Finished. A soft
+// limiter just under -1 dBFS keeps dense songs from clipping.
 //
 // One thread at a time may use a renderer; separate renderers are independent and may run
 // on different threads. The song must outlive the renderer.
@@ -33,8 +33,10 @@ public:
     // many it wrote: all of them, except at the very end of the ring-out.
     size_t Render(int16_t* out, size_t frames);
     bool Finished() const;
-    // Restarts playback at `seconds`: silences the synth, restores the programs,
-    // controllers and pitch bends in force at that time, and resumes from there.
+    // Restarts playback at `seconds` with a fresh synth: restores the programs,
+    // controllers and pitch bends in force at that time (notes already started are not
+    // restarted) and resumes from there. SeekTo(0) then plays exactly what a new renderer
+    // plays.
     void SeekTo(double seconds);
     // Frames rendered since the start of the song (a seek moves it to the target).
     uint64_t FramePosition() const;
@@ -43,6 +45,7 @@ public:
 private:
     struct Impl;
     explicit MidiRenderer(std::unique_ptr<Impl> impl);
+    // Create without its guard against running out of memory.
     static std::unique_ptr<MidiRenderer> CreateOrFail(const MidiSong& song, int sampleRate,
                                                       const std::string& soundFontPath,
                                                       std::string* error);

@@ -308,6 +308,8 @@ bool HasWindowIcon(HWND window) {
     return has;
 }
 
+bool IsTopmost(HWND window) { return Window(window)->topmost; }
+
 std::string WindowTitle(HWND window) {
     const char* title = gtk_window_get_title(GTK_WINDOW(Window(window)->widget));
     return title ? title : "";

@@ -48,6 +48,8 @@ RECT ControlRect(HWND control);
 bool HasFocus(HWND control);
 bool IsMappedOnScreen(HWND window);
 bool HasWindowIcon(HWND window);
+// The window asked to be kept above the others (HWND_TOPMOST).
+bool IsTopmost(HWND window);
 std::string WindowTitle(HWND window);
 std::vector<HWND> TopLevelWindows();
 
