@@ -40,12 +40,16 @@ public:
     void OnConvert();
     void OnStop();
     void OnTimer(UINT_PTR id);
+    BOOL FileExists(LPCSTR path);
 
     // Source and output files.
     void OnOpen();
     void OnBrowse();
     void OnPlay();
     void OnCloseMidi();
+    BOOL ProbeMidiLength(LPCSTR path, int64_t* length);
+    BOOL MakeDisplayName(LPCSTR path, CString& name);
+    BOOL CreatePlayer(char* path);
     void ReleasePlayer();
 
     void OnLevelReleased(NMHDR* header, LRESULT* result);
@@ -120,6 +124,9 @@ protected:
 
     DECLARE_MESSAGE_MAP()
 };
+
+// The part of a path up to and including its last '/', or "" when it has none.
+CString FolderOf(const CString& path);
 
 extern PreviewPlayer* g_pPlayer;  // the player of the loaded MIDI file, or null
 extern CBitmap* g_pBackground;    // the window's background tile

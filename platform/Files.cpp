@@ -12,3 +12,25 @@ CString GetHomeFolder() {
     if (folder.empty() || folder.back() != '/') folder += '/';
     return CString(folder);
 }
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cstring>
+
+DWORD GetTempPath(DWORD size, LPSTR buffer) {
+    std::string folder = g_get_tmp_dir();
+    if (folder.empty() || folder.back() != '/') folder += '/';
+    if (buffer && size > folder.size()) memcpy(buffer, folder.c_str(), folder.size() + 1);
+    return static_cast<DWORD>(folder.size());
+}
+
+BOOL CanOpenForReading(LPCSTR path) {
+    if (!path || !*path) return FALSE;
+    int fd = open(path, O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return FALSE;
+    close(fd);
+    return TRUE;
+}
+
+BOOL DeleteFile(LPCSTR path) { return path && unlink(path) == 0; }

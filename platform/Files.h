@@ -7,3 +7,9 @@
 
 // The user's home folder with a trailing '/'.
 CString GetHomeFolder();
+
+// The folder for temporary files, with a trailing '/'; its length.
+DWORD GetTempPath(DWORD size, LPSTR buffer);
+// True when the file can be opened for reading.
+BOOL CanOpenForReading(LPCSTR path);
+BOOL DeleteFile(LPCSTR path);
