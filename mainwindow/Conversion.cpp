@@ -18,9 +18,12 @@ const char kStartErrorText[] =
 BOOL ConverterDialog::FileExists(LPCSTR path) { return CanOpenForReading(path); }
 
 void ConverterDialog::OnConvert() {
-    if (FileExists(m_strOutput)) DeleteFile(m_strOutput);
+    // The file of the previous conversion goes only once a new recording can be made: a
+    // Convert that cannot record must not destroy the last one.
+    CString previous = m_strOutput;
     UpdateData(TRUE);
     if (FAILED(AttachWavWriter())) return;
+    if (FileExists(previous)) DeleteFile(previous);
     bool runFailed = false;
     if (m_pMC) {
         if (FAILED(m_pMC->Run())) {

@@ -8,6 +8,7 @@
 
 #include "mainwindow/ConverterDialog.h"
 #include "media/midi/OfflineRender.h"
+#include "platform/MessageBox.h"
 #include "platform/ProfileStore.h"
 #include "platform/Shell.h"
 #include "platform/Testing.h"
@@ -18,6 +19,8 @@
 #include "tests/harness/ProgramRun.h"
 #include "tests/support/AudioAnalysis.h"
 #include "tests/support/MidiWriter.h"
+#include "tests/support/PrivateSoundServer.h"
+#include "tests/support/PulseServer.h"
 #include "tests/support/WavFile.h"
 
 using namespace platform::testing;
@@ -252,4 +255,43 @@ TEST(Conversion, DisplayNamesAndFolders) {
         EXPECT_EQ(untouched.str(), "kept");
         CloseProgram(window);
     });
+}
+
+TEST(Conversion, UnpluggingTheDeviceStopsAndKeepsWhatWasRecorded) {
+    ScratchHome home;
+    PrivateSoundServer server(false);
+    ASSERT_TRUE(server.Running());
+    SoundServerScope scope(server);
+    auto sink = std::make_unique<ScopedNullSink>("stereo_mix", "Stereo Mix");
+    ASSERT_TRUE(sink->Loaded());
+    std::string midi = home.home() + "song.mid";
+    testsupport::MidiWriter::TestSong().Save(midi);
+    RunProgram([&](HWND window) {
+        OpenFile(window, midi);
+        Click(GetDlgItem(window, IDC_CONVERT));
+        Pump(1500);
+        ClearShownBoxes();
+        QueueMessageBoxAnswer(IDOK);
+        ASSERT_TRUE(sink->Unload());
+        ASSERT_TRUE(WaitUntil([]() { return !ShownBoxes().empty(); }, 5000));
+        EXPECT_EQ(ShownBoxes()[0].caption, "DirectShow Audio Capture Sample");
+        EXPECT_EQ(ShownBoxes()[0].text, "The selected input device was removed!");
+        EXPECT_EQ(ShownBoxes()[0].type & 0xF0, static_cast<UINT>(MB_ICONWARNING));
+        EXPECT_TRUE(WaitUntil([&]() { return Status(window) == "Status : Ready"; }, 3000));
+        EXPECT_EQ(SendMessage(GetDlgItem(window, IDC_DEVICE_LIST), CB_GETCOUNT, 0, 0), 0);
+        EXPECT_EQ(SendMessage(GetDlgItem(window, IDC_INPUT_LIST), CB_GETCOUNT, 0, 0), 0);
+        // Convert then records nothing, says nothing and leaves the recording alone.
+        Pump(100);
+        ClearShownBoxes();
+        Click(GetDlgItem(window, IDC_CONVERT));
+        Pump(200);
+        EXPECT_TRUE(ShownBoxes().empty());
+        EXPECT_EQ(Status(window), "Status : Ready");
+        CloseProgram(window);
+    });
+    support::WavInfo info;
+    std::string problem;
+    ASSERT_TRUE(support::ReadWav(home.home() + "song.wav", &info, nullptr, &problem)) << problem;
+    double seconds = static_cast<double>(info.frames) / info.sampleRate;
+    EXPECT_GT(seconds, 1.0) << "what was recorded up to the unplug stays, in a complete file";
 }
