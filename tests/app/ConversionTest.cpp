@@ -295,3 +295,64 @@ TEST(Conversion, UnpluggingTheDeviceStopsAndKeepsWhatWasRecorded) {
     double seconds = static_cast<double>(info.frames) / info.sampleRate;
     EXPECT_GT(seconds, 1.0) << "what was recorded up to the unplug stays, in a complete file";
 }
+
+namespace {
+
+// The sound server reports a device's return only to a graph that did not see it go (the
+// program closes its graph when the device goes), so the return is scripted here: an event
+// source that hands out one "device back" event and stands where the graph's own one was.
+class ReturnEvent final : public IMediaEventEx {
+public:
+    explicit ReturnEvent(IMediaEventEx* real) : m_real(real) {}
+    HRESULT QueryInterface(REFIID riid, void** ppv) override { return m_real->QueryInterface(riid, ppv); }
+    ULONG AddRef() override { return ++m_refs; }
+    ULONG Release() override {
+        ULONG left = --m_refs;
+        if (!left) {
+            m_real->Release();
+            delete this;
+        }
+        return left;
+    }
+    HRESULT GetEvent(long* code, LONG_PTR* p1, LONG_PTR* p2, long timeout) override {
+        if (m_given) return m_real->GetEvent(code, p1, p2, timeout);
+        m_given = true;
+        *code = EC_DEVICE_LOST;
+        *p1 = 0;
+        *p2 = 1;
+        return S_OK;
+    }
+    HRESULT FreeEventParams(long, LONG_PTR, LONG_PTR) override { return S_OK; }
+    HRESULT SetNotifyWindow(OAHWND window, long message, LONG_PTR instance) override {
+        return m_real->SetNotifyWindow(window, message, instance);
+    }
+
+private:
+    IMediaEventEx* m_real;
+    ULONG m_refs = 1;
+    bool m_given = false;
+};
+
+}  // namespace
+
+TEST(Conversion, ADeviceThatComesBackSetsTheEngineUpAgain) {
+    ScratchHome home;
+    RunProgram([&](HWND window) {
+        ConverterDialog* dialog = Dialog(window);
+        int devices = static_cast<int>(SendMessage(GetDlgItem(window, IDC_DEVICE_LIST), CB_GETCOUNT, 0, 0));
+        ASSERT_GT(devices, 0);
+        dialog->m_pME = new ReturnEvent(dialog->m_pME);
+        ClearShownBoxes();
+        QueueMessageBoxAnswer(IDOK);
+        PostMessage(window, WM_GRAPHNOTIFY_CAPTURE, 0, 0);
+        ASSERT_TRUE(WaitUntil([]() { return !ShownBoxes().empty(); }, 3000));
+        EXPECT_EQ(ShownBoxes()[0].caption, "DirectShow Audio Capture Sample");
+        EXPECT_EQ(ShownBoxes()[0].text, "The audio input device has been reattached!");
+        EXPECT_EQ(ShownBoxes()[0].type & 0xF0, static_cast<UINT>(MB_ICONINFORMATION));
+        Pump(50);
+        EXPECT_EQ(SendMessage(GetDlgItem(window, IDC_DEVICE_LIST), CB_GETCOUNT, 0, 0), devices) << "one set of entries";
+        EXPECT_NE(dialog->m_pDeviceFilter, nullptr) << "the saved device is bound again";
+        EXPECT_EQ(SendMessage(GetDlgItem(window, IDC_INPUT_LIST), CB_GETCURSEL, 0, 0), 0);
+        CloseProgram(window);
+    });
+}
