@@ -58,25 +58,6 @@ void ComputeBaseUnits(WindowObject* w, const char* face, int points) {
     g_object_unref(context);
 }
 
-gboolean OnClientDraw(GtkWidget* client, cairo_t* cr, gpointer data) {
-    HWND hwnd = static_cast<HWND>(data);
-    WindowObject* w = FromHandle(hwnd);
-    if (!w) return FALSE;
-    int width = gtk_widget_get_allocated_width(client), height = gtk_widget_get_allocated_height(client);
-    cairo_surface_t* surface = EnsureBacking(w, width, height);
-    HDC erase = CreateDcOnSurface(surface, hwnd);
-    SendMessage(hwnd, WM_ERASEBKGND, reinterpret_cast<WPARAM>(erase), 0);
-    DeleteDC(erase);
-    HDC paint = CreateDcOnSurface(surface, hwnd);
-    w->paintDc = paint;
-    SendMessage(hwnd, WM_PAINT, 0, 0);
-    w->paintDc = nullptr;
-    DeleteDC(paint);
-    cairo_surface_flush(surface);
-    cairo_set_source_surface(cr, surface, 0, 0);
-    cairo_paint(cr);
-    return FALSE;  // the controls draw on top
-}
 
 gboolean OnDelete(GtkWidget*, GdkEvent*, gpointer data) {
     SendMessage(static_cast<HWND>(data), WM_SYSCOMMAND, SC_CLOSE, 0);
@@ -217,7 +198,7 @@ HWND CreateDialogFromTemplate(int templateId, HWND owner, const std::function<vo
     gtk_container_add(GTK_CONTAINER(d->widget), d->client);
     gtk_widget_show(d->client);
     gtk_widget_set_app_paintable(d->client, TRUE);
-    g_signal_connect(d->client, "draw", G_CALLBACK(OnClientDraw), hwnd);
+    g_signal_connect(d->client, "draw", G_CALLBACK(PaintClientArea), hwnd);
     g_signal_connect(d->widget, "delete-event", G_CALLBACK(OnDelete), hwnd);
     g_signal_connect(d->widget, "key-press-event", G_CALLBACK(OnKey), hwnd);
     g_signal_connect(d->widget, "focus-in-event", G_CALLBACK(OnFocusChange), hwnd);

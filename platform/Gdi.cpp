@@ -188,6 +188,26 @@ GdkPixbuf* IconPixbuf(HICON icon, int preferredSize) {
     return i->big ? i->big : i->small;
 }
 
+gboolean PaintClientArea(GtkWidget* client, cairo_t* cr, gpointer data) {
+    HWND hwnd = static_cast<HWND>(data);
+    WindowObject* w = FromHandle(hwnd);
+    if (!w) return FALSE;
+    int width = gtk_widget_get_allocated_width(client), height = gtk_widget_get_allocated_height(client);
+    cairo_surface_t* surface = EnsureBacking(w, width, height);
+    HDC erase = CreateDcOnSurface(surface, hwnd);
+    SendMessage(hwnd, WM_ERASEBKGND, reinterpret_cast<WPARAM>(erase), 0);
+    DeleteDC(erase);
+    HDC paint = CreateDcOnSurface(surface, hwnd);
+    w->paintDc = paint;
+    SendMessage(hwnd, WM_PAINT, 0, 0);
+    w->paintDc = nullptr;
+    DeleteDC(paint);
+    cairo_surface_flush(surface);
+    cairo_set_source_surface(cr, surface, 0, 0);
+    cairo_paint(cr);
+    return FALSE;
+}
+
 PangoFontDescription* DialogFontDescription() {
     static PangoFontDescription* desc = pango_font_description_from_string("Sans 8");
     return desc;

@@ -23,25 +23,6 @@ gboolean OnDelete(GtkWidget*, GdkEvent*, gpointer data) {
     return TRUE;  // the window goes only when the program destroys it
 }
 
-gboolean OnClientDraw(GtkWidget* client, cairo_t* cr, gpointer data) {
-    HWND hwnd = static_cast<HWND>(data);
-    WindowObject* w = FromHandle(hwnd);
-    if (!w) return FALSE;
-    int width = gtk_widget_get_allocated_width(client), height = gtk_widget_get_allocated_height(client);
-    cairo_surface_t* surface = EnsureBacking(w, width, height);
-    HDC erase = CreateDcOnSurface(surface, hwnd);
-    SendMessage(hwnd, WM_ERASEBKGND, reinterpret_cast<WPARAM>(erase), 0);
-    DeleteDC(erase);
-    HDC paint = CreateDcOnSurface(surface, hwnd);
-    w->paintDc = paint;
-    SendMessage(hwnd, WM_PAINT, 0, 0);
-    w->paintDc = nullptr;
-    DeleteDC(paint);
-    cairo_surface_flush(surface);
-    cairo_set_source_surface(cr, surface, 0, 0);
-    cairo_paint(cr);
-    return FALSE;
-}
 
 LPARAM ClientPoint(double x, double y) {
     return MAKELPARAM(static_cast<WORD>(static_cast<int16_t>(x)), static_cast<WORD>(static_cast<int16_t>(y)));
@@ -133,7 +114,7 @@ HWND CreateWindowEx(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD st
     g_signal_connect(w->widget, "key-release-event", G_CALLBACK(OnKeyUp), hwnd);
     g_signal_connect(w->widget, "configure-event", G_CALLBACK(OnConfigure), hwnd);
     g_signal_connect(w->widget, "delete-event", G_CALLBACK(OnDelete), hwnd);
-    g_signal_connect(w->client, "draw", G_CALLBACK(OnClientDraw), hwnd);
+    g_signal_connect(w->client, "draw", G_CALLBACK(PaintClientArea), hwnd);
     if (cls.hIcon) SendMessage(hwnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(cls.hIcon));
 
     CREATESTRUCT create;

@@ -101,6 +101,10 @@ std::string WithoutMnemonic(const std::string& text);
 // The button inside a drop-down list that takes the keyboard focus.
 GtkWidget* ComboButton(GtkWidget* combo);
 
+// The "draw" handler of a top-level window's client area: WM_ERASEBKGND, then WM_PAINT,
+// into the window's client image, which is then shown; the controls draw on top.
+gboolean PaintClientArea(GtkWidget* client, cairo_t* cr, gpointer hwnd);
+
 // Keeps the client backing image at the client area's size; returns it.
 cairo_surface_t* EnsureBacking(WindowObject* w, int width, int height);
 

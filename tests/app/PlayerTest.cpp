@@ -17,10 +17,12 @@
 #include "player/PreviewPlayer.h"
 #include "res/ResourceIds.h"
 #include "tests/support/AudioAnalysis.h"
+#include "tests/support/GraphBuilders.h"
 #include "tests/support/MidiWriter.h"
 #include "tests/support/WavFile.h"
 
 using namespace platform::testing;
+using testsupport::Scratch;
 
 namespace {
 
@@ -48,19 +50,6 @@ HWND Owner() {
 
 int Received(UINT msg, WPARAM command = 0) { return g_received[{msg, command}]; }
 
-struct Scratch {
-    Scratch() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "sonovert-player.XXXXXX").string();
-        dir = mkdtemp(pattern.data());
-    }
-    ~Scratch() {
-        std::error_code ignored;
-        std::filesystem::remove_all(dir, ignored);
-    }
-    std::string Path(const std::string& name) const { return dir + "/" + name; }
-    std::string dir;
-};
-
 std::string ShortSong(const Scratch& scratch, const std::string& name, double seconds) {
     testsupport::MidiWriter song(0, 480);
     int track = song.AddTrack();
@@ -75,38 +64,11 @@ std::string ShortSong(const Scratch& scratch, const std::string& name, double se
 // Records the test sound server's monitor for a while, as the program would.
 std::vector<float> RecordMonitor(const Scratch& scratch, const std::function<void()>& during) {
     std::string wav = scratch.Path("monitor.wav");
-    ComPtr<IGraphBuilder> graph;
-    CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder, reinterpret_cast<void**>(graph.GetAddressOf()));
-    ComPtr<ICreateDevEnum> devices;
-    CoCreateInstance(CLSID_SystemDeviceEnum, nullptr, CLSCTX_INPROC_SERVER, IID_ICreateDevEnum, reinterpret_cast<void**>(devices.GetAddressOf()));
-    ComPtr<IEnumMoniker> list;
-    devices->CreateClassEnumerator(CLSID_AudioInputDeviceCategory, list.GetAddressOf(), 0);
-    ComPtr<IMoniker> moniker;
-    list->Next(1, moniker.GetAddressOf(), nullptr);
-    ComPtr<IBaseFilter> device, wavDest, writer;
-    moniker->BindToObject(nullptr, nullptr, IID_IBaseFilter, reinterpret_cast<void**>(device.GetAddressOf()));
-    graph->AddFilter(device.Get(), u"Audio Capture");
-    ComPtr<IEnumPins> pins;
-    device->EnumPins(pins.GetAddressOf());
-    ComPtr<IPin> line, output;
-    pins->Next(1, line.GetAddressOf(), nullptr);
-    pins->Next(1, output.GetAddressOf(), nullptr);
-    ComPtr<IAMAudioInputMixer> mixer;
-    line->QueryInterface(IID_IAMAudioInputMixer, reinterpret_cast<void**>(mixer.GetAddressOf()));
-    mixer->put_Enable(TRUE);
-    CoCreateInstance(CLSID_WavDest, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter, reinterpret_cast<void**>(wavDest.GetAddressOf()));
-    ComPtr<IFileSinkFilter2> sink;
-    CoCreateInstance(CLSID_FileWriter, nullptr, CLSCTX_INPROC_SERVER, IID_IFileSinkFilter2, reinterpret_cast<void**>(sink.GetAddressOf()));
-    sink->QueryInterface(IID_IBaseFilter, reinterpret_cast<void**>(writer.GetAddressOf()));
-    graph->AddFilter(wavDest.Get(), u"WAV Dest");
-    graph->AddFilter(writer.Get(), u"File Writer");
-    sink->SetFileName(Utf8ToUtf16(wav).c_str(), nullptr);
-    EXPECT_EQ(graph->Render(output.Get()), S_OK);
-    ComPtr<IMediaControl> control;
-    graph->QueryInterface(IID_IMediaControl, reinterpret_cast<void**>(control.GetAddressOf()));
-    EXPECT_EQ(control->Run(), S_OK);
+    testsupport::CaptureGraph capture("Loopback_Test", wav);
+    EXPECT_EQ(capture.built, S_OK);
+    EXPECT_EQ(capture.control->Run(), S_OK);
     during();
-    control->StopWhenReady();
+    capture.control->StopWhenReady();
     support::WavInfo info;
     std::vector<float> samples;
     std::string problem;
