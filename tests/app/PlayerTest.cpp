@@ -270,6 +270,17 @@ TEST_F(PlayerWindow, AClipWithAPictureIsShownWithItsMenuAndToggle) {
     EXPECT_EQ(placed.top, work.top + 5);
     EXPECT_EQ(Caption(player.m_hWnd), "clip.avi  ");
 
+    // The picture is drawn inside the player window: the test clip's white ball on black.
+    player.PlayMedia();
+    Pump(700);
+    Image shown = CaptureScreen(player.m_hWnd);
+    int bright = 0;
+    for (int y = 0; y < shown.height; ++y)
+        for (int x = 0; x < shown.width; ++x)
+            if (GetRValue(shown.At(x, y)) > 200 && GetGValue(shown.At(x, y)) > 200) ++bright;
+    EXPECT_GT(bright, 100) << "pixels of the moving ball";
+    player.StopMedia();
+
     // The context menu grays by state.
     struct Case {
         const char* play;
