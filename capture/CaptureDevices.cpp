@@ -218,6 +218,13 @@ HRESULT ConverterDialog::SelectInputLine() {
 }
 
 HRESULT ConverterDialog::ActivateInputLine() {
+    return ForEachInputLine([this](IAMAudioInputMixer* mixer) {
+        ShowInputLevel(mixer);
+        return mixer->put_Enable(TRUE);
+    });
+}
+
+HRESULT ConverterDialog::ForEachInputLine(const std::function<HRESULT(IAMAudioInputMixer*)>& chosen) {
     int count = m_comboInputLines.GetCount();
     int selected = m_comboInputLines.GetCurSel();
     nCapturePinIndex = selected;
@@ -230,12 +237,7 @@ HRESULT ConverterDialog::ActivateInputLine() {
             pin->Release();
             continue;
         }
-        if (i == selected) {
-            hr = ShowInputLevel(mixer);
-            hr = mixer->put_Enable(TRUE);
-        } else {
-            hr = mixer->put_Enable(FALSE);
-        }
+        hr = i == selected ? chosen(mixer) : mixer->put_Enable(FALSE);
         mixer->Release();
         pin->Release();
     }

@@ -4,6 +4,8 @@
 
 #include "platform/AfxControls.h"
 #include "platform/AfxGdi.h"
+#include <functional>
+
 #include "media/DShow.h"
 #include "platform/Dialog.h"
 
@@ -79,6 +81,10 @@ public:
     HRESULT ActivateInputLine();
     HRESULT ShowInputLevel(IAMAudioInputMixer* mixer);
     HRESULT FindNthPin(IBaseFilter* filter, PIN_DIRECTION direction, int n, IPin** pin);
+    // Walks the listed input lines that have a mixer: `chosen` runs on the selected line,
+    // every other line is disabled. Sets nCapturePinIndex to the selection; the result is
+    // that of the last mixer call.
+    HRESULT ForEachInputLine(const std::function<HRESULT(IAMAudioInputMixer*)>& chosen);
     void EmptyDeviceList();
     void EmptyInputLineList();
 

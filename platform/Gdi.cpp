@@ -208,11 +208,6 @@ gboolean PaintClientArea(GtkWidget* client, cairo_t* cr, gpointer data) {
     return FALSE;
 }
 
-PangoFontDescription* DialogFontDescription() {
-    static PangoFontDescription* desc = pango_font_description_from_string("Sans 8");
-    return desc;
-}
-
 }  // namespace platform
 
 using namespace platform;

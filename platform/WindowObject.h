@@ -56,7 +56,6 @@ struct WindowObject {
     std::vector<ComboItem> items;
     int trackMin = 0;
     int trackMax = 100;
-    int checkState = 0;
 
     // Top-level windows: the system menu.
     HMENU systemMenu = nullptr;
@@ -92,8 +91,6 @@ cairo_surface_t* DcSurface(HDC hdc);
 cairo_surface_t* BitmapSurface(HBITMAP bitmap);
 // The picture of an icon handle, or null.
 GdkPixbuf* IconPixbuf(HICON icon, int preferredSize);
-// The dialog font as pango sees it.
-PangoFontDescription* DialogFontDescription();
 
 // A window text as it is read out: the '&' mnemonic marks taken away.
 std::string WithoutMnemonic(const std::string& text);
