@@ -6,6 +6,8 @@
 #include "platform/AfxGdi.h"
 #include <functional>
 
+#include "controls/ColorLabel.h"
+#include "controls/ImageButton.h"
 #include "media/DShow.h"
 #include "platform/Dialog.h"
 
@@ -117,8 +119,8 @@ public:
     HICON m_hIcon = nullptr;
 
     CEdit m_editOutput;
-    CButton m_btnConvert, m_btnOpen, m_btnStop, m_btnPlay, m_btnBrowse, m_btnHomepage, m_btnAbout, m_btnHelp;
-    CStatic m_lblInputLine, m_lblDevice, m_lblOutput, m_lblVolume, m_lblMax;
+    ImageButton m_btnConvert, m_btnOpen, m_btnStop, m_btnPlay, m_btnBrowse, m_btnHomepage, m_btnAbout, m_btnHelp;
+    ColorLabel m_lblInputLine, m_lblDevice, m_lblOutput, m_lblVolume, m_lblMax;
     CStatic m_status;
     CComboBox m_comboDevices, m_comboInputLines;
     CSliderCtrl m_sliderLevel;

@@ -2,9 +2,10 @@
 // The framework's control classes: thin objects over the standard controls' messages.
 // Imitates: CButton (check state, style, owner-draw requests reflected to DrawItem),
 // CEdit, CStatic, CComboBox (items with data) and CSliderCtrl (range and position), each
-// attached to a dialog's control by DDX_Control.
+// attached to a dialog's control by DDX_Control; CToolTipCtrl created for a window.
 // Leaves out: creating controls from code, list boxes, spin and progress controls.
 
+#include "platform/Tooltip.h"
 #include "platform/Wnd.h"
 
 class CButton : public CWnd {
@@ -58,4 +59,16 @@ public:
     int GetRangeMax() const { return static_cast<int>(::SendMessage(m_hWnd, TBM_GETRANGEMAX, 0, 0)); }
     void SetPos(int pos) { ::SendMessage(m_hWnd, TBM_SETPOS, TRUE, pos); }
     int GetPos() const { return static_cast<int>(::SendMessage(m_hWnd, TBM_GETPOS, 0, 0)); }
+};
+
+class CToolTipCtrl : public CWnd {
+public:
+    ~CToolTipCtrl() override { DestroyWindow(); }
+    BOOL Create(CWnd* parent, DWORD style = 0);
+    BOOL AddTool(CWnd* wnd, LPCSTR text, const RECT* rect = nullptr, UINT_PTR id = 0);
+    void UpdateTipText(LPCSTR text, CWnd* wnd, UINT_PTR id = 0);
+    void Activate(BOOL activate) { ::SendMessage(m_hWnd, TTM_ACTIVATE, static_cast<WPARAM>(activate), 0); }
+    int SetMaxTipWidth(int width) { return static_cast<int>(::SendMessage(m_hWnd, TTM_SETMAXTIPWIDTH, 0, width)); }
+    int GetToolCount() const { return static_cast<int>(::SendMessage(m_hWnd, TTM_GETTOOLCOUNT, 0, 0)); }
+    void RelayEvent(MSG* msg) { ::SendMessage(m_hWnd, TTM_RELAYEVENT, 0, reinterpret_cast<LPARAM>(msg)); }
 };

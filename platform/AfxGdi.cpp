@@ -2,6 +2,7 @@
 
 #include <map>
 #include <memory>
+#include <utility>
 
 BOOL CBitmap::CreateCompatibleBitmap(CDC* dc, int width, int height) {
     m_hObject = reinterpret_cast<HGDIOBJ>(::CreateCompatibleBitmap(dc ? dc->m_hDC : nullptr, width, height));
@@ -23,4 +24,19 @@ void CDC::FillSolidRect(const RECT* r, COLORREF color) {
     HBRUSH brush = ::CreateSolidBrush(color);
     ::FillRect(m_hDC, r, brush);
     ::DeleteObject(reinterpret_cast<HGDIOBJ>(brush));
+}
+
+void CDC::FillSolidRect(int x, int y, int cx, int cy, COLORREF color) {
+    RECT r{x, y, x + cx, y + cy};
+    if (r.right < r.left) std::swap(r.left, r.right);
+    if (r.bottom < r.top) std::swap(r.top, r.bottom);
+    FillSolidRect(&r, color);
+}
+
+void CDC::Draw3dRect(const RECT* r, COLORREF topLeft, COLORREF bottomRight) {
+    int x = r->left, y = r->top, cx = r->right - r->left, cy = r->bottom - r->top;
+    FillSolidRect(x, y, cx - 1, 1, topLeft);
+    FillSolidRect(x, y, 1, cy - 1, topLeft);
+    FillSolidRect(x + cx, y, -1, cy, bottomRight);
+    FillSolidRect(x, y + cy, cx, -1, bottomRight);
 }

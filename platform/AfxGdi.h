@@ -34,8 +34,22 @@ public:
 
 class CBrush : public CGdiObject {
 public:
+    CBrush() = default;
+    BOOL CreateSolidBrush(COLORREF color) {
+        m_hObject = reinterpret_cast<HGDIOBJ>(::CreateSolidBrush(color));
+        return m_hObject != nullptr;
+    }
     explicit CBrush(COLORREF color) { m_hObject = reinterpret_cast<HGDIOBJ>(::CreateSolidBrush(color)); }
     operator HBRUSH() const { return reinterpret_cast<HBRUSH>(m_hObject); }
+};
+
+class CRgn : public CGdiObject {
+public:
+    BOOL CreateRectRgn(int left, int top, int right, int bottom) {
+        m_hObject = reinterpret_cast<HGDIOBJ>(::CreateRectRgn(left, top, right, bottom));
+        return m_hObject != nullptr;
+    }
+    operator HRGN() const { return reinterpret_cast<HRGN>(m_hObject); }
 };
 
 class CPen : public CGdiObject {
@@ -83,6 +97,34 @@ public:
     COLORREF SetTextColor(COLORREF color) { return ::SetTextColor(m_hDC, color); }
     BOOL DrawIcon(int x, int y, HICON icon) { return ::DrawIcon(m_hDC, x, y, icon); }
     void FillSolidRect(const RECT* r, COLORREF color);
+    void FillSolidRect(int x, int y, int cx, int cy, COLORREF color);
+    // Top and left edges in one colour, right and bottom in the other, one pixel wide.
+    void Draw3dRect(const RECT* r, COLORREF topLeft, COLORREF bottomRight);
+    int FillRect(const RECT* r, CBrush* brush) { return ::FillRect(m_hDC, r, brush ? static_cast<HBRUSH>(*brush) : nullptr); }
+    int FrameRect(const RECT* r, CBrush* brush) { return ::FrameRect(m_hDC, r, brush ? static_cast<HBRUSH>(*brush) : nullptr); }
+    BOOL DrawFocusRect(const RECT* r) { return ::DrawFocusRect(m_hDC, r); }
+    COLORREF SetBkColor(COLORREF color) { return ::SetBkColor(m_hDC, color); }
+    POINT MoveTo(int x, int y) {
+        POINT previous;
+        ::MoveToEx(m_hDC, x, y, &previous);
+        return previous;
+    }
+    BOOL LineTo(int x, int y) { return ::LineTo(m_hDC, x, y); }
+    int DrawText(LPCSTR text, int length, RECT* r, UINT format) { return ::DrawText(m_hDC, text, length, r, format); }
+    int DrawText(const CString& text, RECT* r, UINT format) { return ::DrawText(m_hDC, text, text.GetLength(), r, format); }
+    BOOL TextOut(int x, int y, LPCSTR text, int length) { return ::TextOut(m_hDC, x, y, text, length); }
+    SIZE GetTextExtent(LPCSTR text, int length) const {
+        SIZE size;
+        ::GetTextExtentPoint32(m_hDC, text, length, &size);
+        return size;
+    }
+    BOOL DrawState(POINT at, SIZE size, HICON icon, UINT flags, HBRUSH brush = nullptr) {
+        return ::DrawState(m_hDC, brush, nullptr, reinterpret_cast<LPARAM>(icon), 0, at.x, at.y, size.cx, size.cy,
+                           flags | DST_ICON);
+    }
+    int SelectClipRgn(CGdiObject* region) {
+        return ::SelectClipRgn(m_hDC, region ? reinterpret_cast<HRGN>(region->m_hObject) : nullptr);
+    }
     COLORREF GetPixel(int x, int y) const { return ::GetPixel(m_hDC, x, y); }
 
 protected:

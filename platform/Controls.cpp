@@ -4,7 +4,10 @@
 // for the user's edits), statics (left/centre/right, sunken, icon), drop-down lists
 // (CB_* messages, item data, CBN_SELCHANGE only for the user's choice), horizontal
 // trackbars (TBM_* messages, NM_RELEASEDCAPTURE when the mouse lets go of the slider,
-// none for keyboard moves), focus and mouse messages for every control.
+// none for keyboard moves), focus and mouse messages for every control (WM_SETCURSOR
+// before each WM_MOUSEMOVE, WM_MOUSELEAVE only when asked for with TrackMouseEvent, mouse
+// messages passing the framework's PreTranslateMessage first), statics painted by the
+// program over what their parent painted beneath them.
 // Leaves out: multi-line edits, sorted or editable combo boxes, list boxes, radio buttons,
 // WM_HSCROLL from trackbars.
 
@@ -14,11 +17,16 @@
 #include <cstring>
 
 #include "platform/Gdi.h"
+#include "platform/MessageLoop.h"
 #include "platform/User.h"
 #include "platform/WindowObject.h"
 
 namespace platform {
 namespace {
+
+// The toolkit window whose pointer shape a WM_SETCURSOR handler may set, while it runs.
+GdkWindow* g_cursorTarget = nullptr;
+HCURSOR g_cursor = nullptr;
 
 HWND HandleOf(gpointer data) { return static_cast<HWND>(data); }
 
@@ -76,14 +84,37 @@ gboolean OnFocusOut(GtkWidget*, GdkEvent*, gpointer data) {
     return FALSE;
 }
 
-gboolean OnMotion(GtkWidget* widget, GdkEventMotion* e, gpointer data) {
+// The pointer moved over the control: first the window chooses the pointer's shape
+// (unanswered, the arrow stays), then it hears the move.
+void PointerMoved(GtkWidget* widget, GdkEvent* e, GdkWindow* window, guint state, HWND hwnd) {
     double x, y;
-    ControlPoint(widget, reinterpret_cast<GdkEvent*>(e), &x, &y);
-    SendMessage(HandleOf(data), WM_MOUSEMOVE, MouseKeys(e->state), PointParam(x, y));
+    ControlPoint(widget, e, &x, &y);
+    GdkWindow* previousTarget = g_cursorTarget;
+    g_cursorTarget = window;
+    LRESULT shaped = SendMessage(hwnd, WM_SETCURSOR, reinterpret_cast<WPARAM>(hwnd), MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
+    if (!shaped && IsWindow(hwnd)) SetCursor(nullptr);
+    g_cursorTarget = previousTarget;
+    if (IsWindow(hwnd)) DeliverInput(hwnd, WM_MOUSEMOVE, MouseKeys(state), PointParam(x, y));
+}
+
+gboolean OnMotion(GtkWidget* widget, GdkEventMotion* e, gpointer data) {
+    PointerMoved(widget, reinterpret_cast<GdkEvent*>(e), e->window, e->state, HandleOf(data));
     return FALSE;
 }
 
-gboolean OnLeave(GtkWidget*, GdkEventCrossing*, gpointer data) {
+// Arriving over the control is a move too (the toolkit may send no motion for a jump).
+gboolean OnEnter(GtkWidget* widget, GdkEventCrossing* e, gpointer data) {
+    if (e->detail == GDK_NOTIFY_INFERIOR || e->mode == GDK_CROSSING_GRAB) return FALSE;
+    PointerMoved(widget, reinterpret_cast<GdkEvent*>(e), e->window, e->state, HandleOf(data));
+    return FALSE;
+}
+
+gboolean OnLeave(GtkWidget*, GdkEventCrossing* e, gpointer data) {
+    // Leaving for a part of the control itself, or a grab's bookkeeping, is no leave.
+    if (e->detail == GDK_NOTIFY_INFERIOR || e->mode == GDK_CROSSING_GRAB) return FALSE;
+    WindowObject* w = FromHandle(HandleOf(data));
+    if (!w || !w->trackLeave) return FALSE;
+    w->trackLeave = false;
     SendMessage(HandleOf(data), WM_MOUSELEAVE, 0, 0);
     return FALSE;
 }
@@ -101,7 +132,7 @@ gboolean OnButton(GtkWidget* widget, GdkEventButton* e, gpointer data) {
         if (e->type == GDK_BUTTON_PRESS) msg = WM_RBUTTONDOWN;
         else if (e->type == GDK_BUTTON_RELEASE) msg = WM_RBUTTONUP;
     }
-    if (msg) SendMessage(hwnd, msg, MouseKeys(e->state), PointParam(x, y));
+    if (msg) DeliverInput(hwnd, msg, MouseKeys(e->state), PointParam(x, y));
     WindowObject* w = FromHandle(hwnd);
     if (w && w->kind == WindowKind::Trackbar && e->button == 1 && e->type == GDK_BUTTON_RELEASE && w->parent) {
         // The trackbar lets go of the mouse: the parent hears NM_RELEASEDCAPTURE.
@@ -136,6 +167,14 @@ gboolean OnControlDraw(GtkWidget* widget, cairo_t* cr, gpointer data) {
         dis.rcItem = RECT{0, 0, width, height};
         SendMessage(w->parent, WM_DRAWITEM, static_cast<WPARAM>(w->id), reinterpret_cast<LPARAM>(&dis));
     } else {
+        // What the control does not paint shows what its parent painted beneath it.
+        if (WindowObject* parent = FromHandle(w->parent); parent && parent->backing) {
+            cairo_t* under = cairo_create(surface);
+            cairo_set_operator(under, CAIRO_OPERATOR_SOURCE);
+            cairo_set_source_surface(under, parent->backing.get(), -w->rect.left, -w->rect.top);
+            cairo_paint(under);
+            cairo_destroy(under);
+        }
         SendMessage(hwnd, WM_PAINT, 0, 0);
     }
     w->paintDc = nullptr;
@@ -181,6 +220,7 @@ void ConnectCommonEvents(GtkWidget* widget, HWND hwnd) {
     g_signal_connect(widget, "focus-in-event", G_CALLBACK(OnFocusIn), hwnd);
     g_signal_connect(widget, "focus-out-event", G_CALLBACK(OnFocusOut), hwnd);
     g_signal_connect(widget, "motion-notify-event", G_CALLBACK(OnMotion), hwnd);
+    g_signal_connect(widget, "enter-notify-event", G_CALLBACK(OnEnter), hwnd);
     g_signal_connect(widget, "leave-notify-event", G_CALLBACK(OnLeave), hwnd);
     g_signal_connect(widget, "button-press-event", G_CALLBACK(OnButton), hwnd);
     g_signal_connect(widget, "button-release-event", G_CALLBACK(OnButton), hwnd);
@@ -342,7 +382,11 @@ LRESULT ButtonProc(WindowObject* w, UINT msg, WPARAM wParam, LPARAM lParam, bool
         gtk_button_clicked(GTK_BUTTON(w->widget));
         return 0;
     case WM_GETDLGCODE:
-        return DLGC_BUTTON | ((w->style & BS_TYPEMASK) == BS_DEFPUSHBUTTON ? DLGC_DEFPUSHBUTTON : DLGC_UNDEFPUSHBUTTON);
+        switch (w->style & BS_TYPEMASK) {
+        case BS_DEFPUSHBUTTON: return DLGC_BUTTON | DLGC_DEFPUSHBUTTON;
+        case BS_PUSHBUTTON: return DLGC_BUTTON | DLGC_UNDEFPUSHBUTTON;
+        default: return DLGC_BUTTON;  // check boxes; owner-drawn buttons answer for themselves
+        }
     default:
         *handled = false;
         return 0;
@@ -414,6 +458,8 @@ GtkWidget* CreateControlWidget(WindowObject* w) {
             gtk_label_set_xalign(GTK_LABEL(widget), align == SS_CENTER ? 0.5f : align == SS_RIGHT ? 1.0f : 0.0f);
             gtk_label_set_yalign(GTK_LABEL(widget), (w->style & SS_CENTERIMAGE) ? 0.5f : 0.0f);
             gtk_label_set_line_wrap(GTK_LABEL(widget), TRUE);
+            // Breaking inside a long word keeps the label at its template size.
+            gtk_label_set_line_wrap_mode(GTK_LABEL(widget), PANGO_WRAP_WORD_CHAR);
             gtk_label_set_justify(GTK_LABEL(widget), align == SS_CENTER ? GTK_JUSTIFY_CENTER
                                                      : align == SS_RIGHT ? GTK_JUSTIFY_RIGHT
                                                                          : GTK_JUSTIFY_LEFT);
@@ -451,12 +497,53 @@ LRESULT ControlDefaultProc(WindowObject* w, UINT msg, WPARAM wParam, LPARAM lPar
             return 0;
         }
         return 0;
-    case WindowKind::TopLevel: return 0;
+    case WindowKind::TopLevel:
+    case WindowKind::Tooltip: return 0;
     }
     return 0;
 }
 
 }  // namespace platform
+
+HCURSOR SetCursor(HCURSOR cursor) {
+    using namespace platform;
+    HCURSOR previous = g_cursor;
+    g_cursor = cursor;
+    if (!g_cursorTarget) return previous;
+    // One toolkit cursor for the last shape asked for; the pointer asks on every move.
+    static HCURSOR cachedHandle = nullptr;
+    static GdkPixbuf* cachedPicture = nullptr;
+    static GdkCursor* cached = nullptr;
+    POINT hot;
+    GdkPixbuf* picture = cursor ? CursorPixbuf(cursor, &hot) : nullptr;
+    GdkCursor* shape = nullptr;
+    if (picture) {
+        if (cursor != cachedHandle || picture != cachedPicture || !cached) {
+            if (cached) g_object_unref(cached);
+            cached = gdk_cursor_new_from_pixbuf(gdk_window_get_display(g_cursorTarget), picture, hot.x, hot.y);
+            cachedHandle = cursor;
+            cachedPicture = picture;
+        }
+        shape = cached;
+    }
+    if (gdk_window_get_cursor(g_cursorTarget) != shape) gdk_window_set_cursor(g_cursorTarget, shape);
+    return previous;
+}
+
+BOOL TrackMouseEvent(TRACKMOUSEEVENT* track) {
+    if (!track) return FALSE;
+    platform::WindowObject* w = platform::FromHandle(track->hwndTrack);
+    if (!w) return FALSE;
+    if (track->dwFlags & TME_LEAVE) w->trackLeave = !(track->dwFlags & TME_CANCEL);
+    return TRUE;
+}
+
+DWORD GetMessagePos() {
+    GdkDisplay* display = gdk_display_get_default();
+    int x = 0, y = 0;
+    if (display) gdk_device_get_position(gdk_seat_get_pointer(gdk_display_get_default_seat(display)), nullptr, &x, &y);
+    return static_cast<DWORD>(MAKELPARAM(static_cast<WORD>(x), static_cast<WORD>(y)));
+}
 
 void SetOwnerPainted(HWND hwnd, BOOL painted) {
     if (platform::WindowObject* w = platform::FromHandle(hwnd)) {

@@ -67,7 +67,8 @@ gboolean OnDelete(GtkWidget*, GdkEvent*, gpointer data) {
 int DefaultButtonId(WindowObject* d) {
     for (HWND child : d->children) {
         WindowObject* c = FromHandle(child);
-        if (c && c->kind == WindowKind::Button && (c->style & BS_TYPEMASK) == BS_DEFPUSHBUTTON) return c->id;
+        // Asked, not read from the style: an owner-drawn button says itself whether it is the default.
+        if (c && c->kind == WindowKind::Button && (SendMessage(child, WM_GETDLGCODE, 0, 0) & DLGC_DEFPUSHBUTTON)) return c->id;
     }
     return IDOK;
 }

@@ -26,6 +26,7 @@ struct GdiObject {
     int penStyle = PS_SOLID;
     int penWidth = 0;
     std::string font;           // pango description
+    bool underline = false;     // fonts
     RECT region;                // rectangular regions
 };
 
@@ -51,6 +52,8 @@ struct DcObject {
 struct IconObject {
     GdkPixbuf* big = nullptr;
     GdkPixbuf* small = nullptr;
+    bool cursor = false;
+    POINT hotSpot;  // cursors only; an icon's hot spot is its centre
     ~IconObject() {
         if (big) g_object_unref(big);
         if (small) g_object_unref(small);
@@ -145,13 +148,47 @@ std::string FontOf(DcObject* dc) {
     return "Sans 8";
 }
 
-PangoLayout* MakeLayout(cairo_t* cr, DcObject* dc, const char* text, int length) {
+// `prefix`: "&x" underlines x and "&&" stands for one '&', as in a button's caption.
+PangoLayout* MakeLayout(cairo_t* cr, DcObject* dc, const char* text, int length, bool prefix = false) {
     PangoLayout* layout = pango_cairo_create_layout(cr);
     PangoFontDescription* desc = pango_font_description_from_string(FontOf(dc).c_str());
     pango_layout_set_font_description(layout, desc);
     pango_font_description_free(desc);
     std::string s = length < 0 ? std::string(text ? text : "") : std::string(text ? text : "", static_cast<size_t>(length));
+    PangoAttrList* attrs = pango_attr_list_new();
+    if (GdiObject* f = Gdi(dc->font); f && f->underline) {
+        pango_attr_list_insert(attrs, pango_attr_underline_new(PANGO_UNDERLINE_SINGLE));
+    } else if (WindowObject* w = FromHandle(dc->window); !f && w) {
+        if (GdiObject* wf = Gdi(reinterpret_cast<HGDIOBJ>(w->font)); wf && wf->underline)
+            pango_attr_list_insert(attrs, pango_attr_underline_new(PANGO_UNDERLINE_SINGLE));
+    }
+    if (prefix && s.find('&') != std::string::npos) {
+        std::string shown;
+        for (size_t i = 0; i < s.size(); ++i) {
+            if (s[i] != '&' || i + 1 == s.size()) {
+                shown += s[i];
+                continue;
+            }
+            ++i;
+            if (s[i] != '&') {
+                // Underline the whole UTF-8 letter that follows.
+                size_t end = i + 1;
+                while (end < s.size() && (static_cast<unsigned char>(s[end]) & 0xC0) == 0x80) ++end;
+                PangoAttribute* u = pango_attr_underline_new(PANGO_UNDERLINE_SINGLE);
+                u->start_index = static_cast<guint>(shown.size());
+                u->end_index = static_cast<guint>(shown.size() + (end - i));
+                pango_attr_list_insert(attrs, u);
+                shown.append(s, i, end - i);
+                i = end - 1;
+                continue;
+            }
+            shown += '&';
+        }
+        s = shown;
+    }
     pango_layout_set_text(layout, s.c_str(), -1);
+    pango_layout_set_attributes(layout, attrs);
+    pango_attr_list_unref(attrs);
     return layout;
 }
 
@@ -179,6 +216,14 @@ cairo_surface_t* DcSurface(HDC hdc) {
 cairo_surface_t* BitmapSurface(HBITMAP bitmap) {
     GdiObject* b = Gdi(reinterpret_cast<HGDIOBJ>(bitmap));
     return b && b->type == GdiType::Bitmap ? b->surface.get() : nullptr;
+}
+
+GdkPixbuf* CursorPixbuf(HCURSOR cursor, POINT* hotSpot) {
+    auto* i = Checked<IconObject>(cursor);
+    if (!i || !i->big) return nullptr;
+    if (hotSpot)
+        *hotSpot = i->cursor ? i->hotSpot : POINT{gdk_pixbuf_get_width(i->big) / 2, gdk_pixbuf_get_height(i->big) / 2};
+    return i->big;
 }
 
 GdkPixbuf* IconPixbuf(HICON icon, int preferredSize) {
@@ -575,7 +620,7 @@ int DrawText(HDC hdc, LPCSTR text, int length, RECT* rect, UINT format) {
     bool measureOnly = (format & DT_CALCRECT) != 0;
     cairo_t* cr = measureOnly ? MeasureContext() : Begin(dc);
     if (!cr) return 0;
-    PangoLayout* layout = MakeLayout(cr, dc, text, length);
+    PangoLayout* layout = MakeLayout(cr, dc, text, length, !(format & DT_NOPREFIX));
     int boxWidth = rect->right - rect->left;
     if ((format & DT_WORDBREAK) && !(format & DT_SINGLELINE)) {
         pango_layout_set_width(layout, std::max(boxWidth, 1) * PANGO_SCALE);
@@ -587,10 +632,8 @@ int DrawText(HDC hdc, LPCSTR text, int length, RECT* rect, UINT format) {
     pango_layout_get_pixel_extents(layout, &ink, &logical);
     int height = logical.height;
     if (measureOnly) {
+        // Only the right and bottom edges move, whatever the alignment.
         int width = (format & DT_WORDBREAK) ? std::min(logical.width, boxWidth) : logical.width;
-        if (format & DT_CENTER) {
-            rect->left += (boxWidth - width) / 2;
-        }
         rect->right = rect->left + width;
         rect->bottom = rect->top + height;
     } else {
@@ -661,5 +704,91 @@ BOOL GetIconSize(HICON icon, SIZE* size) {
     GdkPixbuf* p = IconPixbuf(icon, 32);
     if (!p || !size) return FALSE;
     *size = SIZE{gdk_pixbuf_get_width(p), gdk_pixbuf_get_height(p)};
+    return TRUE;
+}
+
+void* LoadImage(HINSTANCE, LPCSTR name, UINT type, int cx, int, UINT) {
+    int id = ResourceId(name);
+    if (id < 0 || (type != IMAGE_ICON && type != IMAGE_CURSOR)) return nullptr;
+    auto* icon = new IconObject;
+    if (type == IMAGE_CURSOR) {
+        icon->cursor = true;
+        icon->hotSpot = CursorHotSpot(id);
+        icon->big = gdk_pixbuf_new_from_resource(ImageResourcePath("cursor", id, 0).c_str(), nullptr);
+    } else {
+        // Size 0 is the resource's first picture, the 32-pixel one; 16 asks for the small one.
+        int size = cx > 0 && cx <= 16 ? 16 : 32;
+        icon->big = gdk_pixbuf_new_from_resource(ImageResourcePath("icon", id, size).c_str(), nullptr);
+        if (!icon->big && cx == 0)
+            icon->big = gdk_pixbuf_new_from_resource(ImageResourcePath("icon", id, 16).c_str(), nullptr);
+    }
+    if (!icon->big) {
+        delete icon;
+        return nullptr;
+    }
+    Live().insert(icon);
+    return icon;
+}
+
+BOOL GetIconInfo(HICON icon, ICONINFO* info) {
+    auto* i = Checked<IconObject>(icon);
+    GdkPixbuf* p = i ? (i->big ? i->big : i->small) : nullptr;
+    if (!p || !info) return FALSE;
+    int width = gdk_pixbuf_get_width(p), height = gdk_pixbuf_get_height(p);
+    info->fIcon = i->cursor ? FALSE : TRUE;
+    info->xHotspot = static_cast<DWORD>(i->cursor ? i->hotSpot.x : width / 2);
+    info->yHotspot = static_cast<DWORD>(i->cursor ? i->hotSpot.y : height / 2);
+    info->hbmMask = CreateCompatibleBitmap(nullptr, width, height);
+    info->hbmColor = CreateCompatibleBitmap(nullptr, width, height);
+    return TRUE;
+}
+
+HICON CopyIcon(HICON icon) {
+    auto* i = Checked<IconObject>(icon);
+    if (!i) return nullptr;
+    auto* copy = new IconObject;
+    copy->big = i->big ? GDK_PIXBUF(g_object_ref(i->big)) : nullptr;
+    copy->small = i->small ? GDK_PIXBUF(g_object_ref(i->small)) : nullptr;
+    copy->cursor = i->cursor;
+    copy->hotSpot = i->hotSpot;
+    Live().insert(copy);
+    return reinterpret_cast<HICON>(copy);
+}
+
+BOOL DestroyCursor(HCURSOR cursor) { return DestroyIcon(reinterpret_cast<HICON>(cursor)); }
+
+BOOL DrawState(HDC hdc, HBRUSH, void*, LPARAM data, WPARAM, int x, int y, int, int, UINT flags) {
+    DcObject* dc = Dc(hdc);
+    auto* icon = Checked<IconObject>(reinterpret_cast<void*>(data));
+    if (!dc || !icon || (flags & 0x000F) != DST_ICON) return FALSE;
+    GdkPixbuf* pixbuf = icon->big ? icon->big : icon->small;
+    cairo_t* cr = Begin(dc);
+    if (!cr || !pixbuf) return FALSE;
+    if (flags & DSS_DISABLED) {
+        // The icon's shape, not its colours: highlight one pixel down and right, shadow on top.
+        int width = gdk_pixbuf_get_width(pixbuf), height = gdk_pixbuf_get_height(pixbuf);
+        cairo_surface_t* mask = cairo_image_surface_create(CAIRO_FORMAT_A8, width, height);
+        cairo_surface_flush(mask);
+        unsigned char* out = cairo_image_surface_get_data(mask);
+        int outStride = cairo_image_surface_get_stride(mask);
+        const guchar* in = gdk_pixbuf_read_pixels(pixbuf);
+        int inStride = gdk_pixbuf_get_rowstride(pixbuf), channels = gdk_pixbuf_get_n_channels(pixbuf);
+        bool alpha = gdk_pixbuf_get_has_alpha(pixbuf);
+        for (int row = 0; row < height; ++row)
+            for (int col = 0; col < width; ++col) {
+                const guchar* px = in + row * inStride + col * channels;
+                out[row * outStride + col] = !alpha || px[3] >= 128 ? 255 : 0;
+            }
+        cairo_surface_mark_dirty(mask);
+        SetColor(cr, GetSysColor(COLOR_BTNHIGHLIGHT));
+        cairo_mask_surface(cr, mask, x + 1, y + 1);
+        SetColor(cr, GetSysColor(COLOR_BTNSHADOW));
+        cairo_mask_surface(cr, mask, x, y);
+        cairo_surface_destroy(mask);
+    } else {
+        gdk_cairo_set_source_pixbuf(cr, pixbuf, x, y);
+        cairo_paint(cr);
+    }
+    cairo_destroy(cr);
     return TRUE;
 }

@@ -2,8 +2,11 @@
 // Drawing: device contexts, bitmaps, pens, brushes, fonts, text, on cairo and pango.
 // Imitates: a window DC drawing into the window's client pixels (which stay readable, so
 // GetDC + BitBlt copy what the window painted last), memory DCs with a selected bitmap,
-// clipping regions (ExcludeClipRect), SRCCOPY blits, 1-pixel pens whose LineTo leaves the
-// end point out, FillRect/FrameRect, TRANSPARENT text, system colours.
+// clipping regions (ExcludeClipRect, rectangular SelectClipRgn), SRCCOPY blits, 1-pixel
+// pens whose LineTo leaves the end point out, FillRect/FrameRect, TRANSPARENT text with
+// '&' prefixes underlining the next letter, system colours, icons and cursors from the
+// program's pictures (LoadImage at the resource's own size, GetIconInfo's hot spot, the
+// centre for icons), DrawState's embossed look for disabled icons.
 // Leaves out: raster operations other than SRCCOPY, mapping modes, palettes, metafiles.
 
 #include "platform/WinTypes.h"
@@ -61,6 +64,26 @@ constexpr UINT DT_VCENTER = 0x4;
 constexpr UINT DT_SINGLELINE = 0x20;
 constexpr UINT DT_WORDBREAK = 0x10;
 constexpr UINT DT_CALCRECT = 0x400;
+constexpr UINT DT_NOPREFIX = 0x800;
+
+// DrawState.
+constexpr UINT DST_ICON = 0x0003;
+constexpr UINT DSS_NORMAL = 0x0000;
+constexpr UINT DSS_DISABLED = 0x0020;
+
+// LoadImage.
+constexpr UINT IMAGE_BITMAP = 0;
+constexpr UINT IMAGE_ICON = 1;
+constexpr UINT IMAGE_CURSOR = 2;
+constexpr UINT LR_DEFAULTCOLOR = 0x0000;
+
+struct ICONINFO {
+    BOOL fIcon = TRUE;
+    DWORD xHotspot = 0;
+    DWORD yHotspot = 0;
+    HBITMAP hbmMask = nullptr;  // the caller deletes both bitmaps
+    HBITMAP hbmColor = nullptr;
+};
 
 HDC GetDC(HWND hwnd);
 int ReleaseDC(HWND hwnd, HDC hdc);
@@ -105,5 +128,15 @@ BOOL DrawIcon(HDC hdc, int x, int y, HICON icon);
 
 HICON LoadIcon(HINSTANCE instance, LPCSTR name);
 BOOL DestroyIcon(HICON icon);
+// An icon or cursor of the program's resources; cx/cy 0 take the resource's first (largest)
+// picture. The result is an HICON or HCURSOR; null when the resource has no such picture.
+void* LoadImage(HINSTANCE instance, LPCSTR name, UINT type, int cx, int cy, UINT flags);
+BOOL GetIconInfo(HICON icon, ICONINFO* info);
+HICON CopyIcon(HICON icon);
+BOOL DestroyCursor(HCURSOR cursor);
+// Draws an icon (DST_ICON, the HICON in `data`) at its own size; DSS_DISABLED embosses it:
+// its shape in the highlight colour one pixel down and right, then in the shadow colour.
+BOOL DrawState(HDC hdc, HBRUSH brush, void* callback, LPARAM data, WPARAM dataSize, int x, int y, int cx, int cy,
+               UINT flags);
 // The icon's pixel size (our stand-in for reading its information).
 BOOL GetIconSize(HICON icon, SIZE* size);

@@ -33,6 +33,7 @@ std::thread::id g_guiThread;
 bool g_quit = false;
 int g_quitCode = 0;
 std::map<std::pair<HWND, UINT_PTR>, TimerEntry> g_timers;  // GUI thread only
+bool (*g_inputFilter)(MSG*) = nullptr;
 
 bool QueueEmpty() {
     std::lock_guard<std::mutex> lock(g_queueMutex);
@@ -108,6 +109,18 @@ void RemoveTimerSource(TimerEntry& entry) {
 }
 
 }  // namespace
+
+void SetInputFilter(bool (*filter)(MSG*)) { g_inputFilter = filter; }
+
+void DeliverInput(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    MSG m;
+    m.hwnd = hwnd;
+    m.message = msg;
+    m.wParam = wParam;
+    m.lParam = lParam;
+    if (g_inputFilter && g_inputFilter(&m)) return;
+    if (IsWindow(m.hwnd)) SendMessage(m.hwnd, m.message, m.wParam, m.lParam);
+}
 
 bool OnGuiThread() { return std::this_thread::get_id() == g_guiThread; }
 void MarkGuiThread() {

@@ -34,6 +34,12 @@ void ForgetWindowMessages(HWND hwnd);
 // Runs pending work of the loop without blocking, for at most `maxIterations` dispatches.
 void PumpPending(int maxIterations = 1000);
 
+// The framework's look at a mouse message before its window gets it (PreTranslateMessage):
+// the filter may change the message, and returning true keeps it from the window.
+void SetInputFilter(bool (*filter)(MSG* msg));
+// Delivers a mouse message that came from the toolkit: through the filter, then to the window.
+void DeliverInput(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+
 // True on the thread that runs the user interface.
 bool OnGuiThread();
 void MarkGuiThread();

@@ -17,6 +17,10 @@ std::map<UINT, std::string>& Strings() {
     static std::map<UINT, std::string> strings;
     return strings;
 }
+std::map<int, POINT>& HotSpots() {
+    static std::map<int, POINT> spots;
+    return spots;
+}
 std::string g_imagePrefix;
 void (*g_registerBundle)() = nullptr;
 bool g_bundleRegistered = false;
@@ -58,6 +62,13 @@ std::string ImageResourcePath(const char* kind, int id, int size) {
     std::string path = g_imagePrefix + "/images/" + kind + std::to_string(id);
     if (size > 0) path += "-" + std::to_string(size);
     return path + ".png";
+}
+
+void RegisterCursorHotSpot(int id, int x, int y) { HotSpots()[id] = POINT{x, y}; }
+
+POINT CursorHotSpot(int id) {
+    auto it = HotSpots().find(id);
+    return it == HotSpots().end() ? POINT{} : it->second;
 }
 
 int ResourceId(LPCSTR name) {

@@ -54,6 +54,10 @@ void RegisterImageBundle(const char* prefix, void (*registerBundle)());
 // The resource path of a picture, e.g. ("bitmap", 133, 0) or ("icon", 103, 32).
 std::string ImageResourcePath(const char* kind, int id, int size);
 
+// A cursor picture's hot spot (cursors are stored as <kind>cursor<id>.png without one).
+void RegisterCursorHotSpot(int id, int x, int y);
+POINT CursorHotSpot(int id);
+
 // The resource identifier behind a name passed as MAKEINTRESOURCE(id); -1 for real strings.
 int ResourceId(LPCSTR name);
 

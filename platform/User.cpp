@@ -325,6 +325,11 @@ BOOL DestroyWindow(HWND hwnd) {
     SendMessage(hwnd, WM_DESTROY, 0, 0);
     std::vector<HWND> children = w->children;
     for (HWND child : children) DestroyWindow(child);
+    // Tooltips go with the window that owns them.
+    for (HWND other : AllWindows()) {
+        WindowObject* o = FromHandle(other);
+        if (o && o->owner == hwnd && o->kind == WindowKind::Tooltip) DestroyWindow(other);
+    }
     ForgetWindowMessages(hwnd);
     SendMessage(hwnd, WM_NCDESTROY, 0, 0);
     w->destroyed = true;
@@ -512,6 +517,33 @@ BOOL ScreenToClient(HWND hwnd, POINT* point) {
     return TRUE;
 }
 
+HWND WindowFromPoint(POINT point) {
+    auto inside = [&](HWND hwnd) {
+        RECT r;
+        return GetWindowRect(hwnd, &r) && point.x >= r.left && point.x < r.right && point.y >= r.top && point.y < r.bottom;
+    };
+    // The newest visible top-level window there (dialogs and boxes open above their owners),
+    // then the deepest visible control under the point.
+    std::vector<HWND> all = AllWindows();
+    HWND found = nullptr;
+    for (auto it = all.rbegin(); it != all.rend() && !found; ++it) {
+        WindowObject* w = FromHandle(*it);
+        if (w->kind == WindowKind::TopLevel && IsWindowVisible(*it) && gtk_widget_get_mapped(w->widget) && inside(*it))
+            found = *it;
+    }
+    for (bool deeper = found != nullptr; deeper;) {
+        deeper = false;
+        for (HWND child : FromHandle(found)->children) {
+            if (IsWindowVisible(child) && inside(child)) {
+                found = child;
+                deeper = true;
+                break;
+            }
+        }
+    }
+    return found;
+}
+
 BOOL GetWindowRect(HWND hwnd, RECT* rect) {
     WindowObject* w = FromHandle(hwnd);
     if (!w || !rect) return FALSE;
@@ -637,7 +669,14 @@ intptr_t SetWindowLongPtr(HWND hwnd, int index, intptr_t value) {
     if (!w) return 0;
     intptr_t old = GetWindowLongPtr(hwnd, index);
     switch (index) {
-    case GWL_STYLE: w->style = static_cast<DWORD>(value); break;
+    case GWL_STYLE:
+        w->style = static_cast<DWORD>(value);
+        // A button made owner-drawn is painted by the program from now on.
+        if (w->kind == WindowKind::Button && (w->style & BS_TYPEMASK) == BS_OWNERDRAW && !w->ownerDrawn) {
+            w->ownerDrawn = true;
+            gtk_widget_queue_draw(w->widget);
+        }
+        break;
     case GWL_EXSTYLE: w->exStyle = static_cast<DWORD>(value); break;
     case GWL_ID: w->id = static_cast<int>(value); break;
     case GWL_USERDATA: w->userData = value; break;

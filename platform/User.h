@@ -42,6 +42,26 @@ inline HWND const HWND_TOPMOST = reinterpret_cast<HWND>(static_cast<intptr_t>(-1
 inline HWND const HWND_NOTOPMOST = reinterpret_cast<HWND>(static_cast<intptr_t>(-2));
 BOOL SetWindowPos(HWND hwnd, HWND insertAfter, int x, int y, int cx, int cy, UINT flags);
 
+// Mouse tracking: WM_MOUSELEAVE once, when the pointer next leaves the window.
+constexpr DWORD TME_LEAVE = 0x00000002;
+constexpr DWORD TME_CANCEL = 0x80000000;
+struct TRACKMOUSEEVENT {
+    DWORD cbSize = sizeof(TRACKMOUSEEVENT);
+    DWORD dwFlags = 0;
+    HWND hwndTrack = nullptr;
+    DWORD dwHoverTime = 0;
+};
+BOOL TrackMouseEvent(TRACKMOUSEEVENT* track);
+// The deepest visible window of this program at a screen point, or null.
+HWND WindowFromPoint(POINT point);
+// Sets the pointer's shape over the window whose WM_SETCURSOR is being handled (null:
+// the window's default arrow); returns the previous cursor set that way.
+HCURSOR SetCursor(HCURSOR cursor);
+// The screen position of the pointer at the last input message, x in the low word.
+DWORD GetMessagePos();
+constexpr WPARAM MK_LBUTTON = 0x0001;
+constexpr UINT HTCLIENT = 1;
+
 HWND SetFocus(HWND hwnd);
 HWND GetFocus();
 HWND GetNextDlgTabItem(HWND dialog, HWND control, BOOL previous);

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "platform/Gdi.h"
+#include "platform/Tooltip.h"
 #include "platform/User.h"
 #include "platform/WindowObject.h"
 
@@ -80,6 +81,7 @@ BOOL UnregisterClass(LPCSTR className, HINSTANCE) { return className && Classes(
 
 HWND CreateWindowEx(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD style, int x, int y, int width, int height,
                     HWND parent, HMENU, HINSTANCE instance, LPVOID param) {
+    if (className && std::string(className) == TOOLTIPS_CLASS) return CreateTooltipWindow(parent, style);
     auto it = className ? Classes().find(className) : Classes().end();
     if (it == Classes().end()) return nullptr;
     const WNDCLASS& cls = it->second;

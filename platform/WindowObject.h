@@ -17,7 +17,7 @@ struct SurfaceDeleter {
 };
 using SurfacePtr = std::unique_ptr<cairo_surface_t, SurfaceDeleter>;
 
-enum class WindowKind { TopLevel, Button, Edit, Static, ComboBox, Trackbar };
+enum class WindowKind { TopLevel, Button, Edit, Static, ComboBox, Trackbar, Tooltip };
 
 struct ComboItem {
     std::string text;
@@ -48,8 +48,9 @@ struct WindowObject {
     HDC paintDc = nullptr;        // the DC of the paint in progress, handed out by BeginPaint
     std::vector<HWND> children;   // in template (tab) order
     bool destroyed = false;
-    bool ownerDrawn = false;
-    bool topmost = false;         // kept above other windows      // painted by the program (owner-draw or a WM_PAINT handler)
+    bool ownerDrawn = false;      // painted by the program (owner-draw or a WM_PAINT handler)
+    bool topmost = false;         // kept above other windows
+    bool trackLeave = false;      // TrackMouseEvent asked for one WM_MOUSELEAVE
     int codeChange = 0;           // > 0 while the program, not the user, changes the control
 
     // Control data.
@@ -91,6 +92,8 @@ cairo_surface_t* DcSurface(HDC hdc);
 cairo_surface_t* BitmapSurface(HBITMAP bitmap);
 // The picture of an icon handle, or null.
 GdkPixbuf* IconPixbuf(HICON icon, int preferredSize);
+// The picture of a cursor handle and its hot spot, or null.
+GdkPixbuf* CursorPixbuf(HCURSOR cursor, POINT* hotSpot);
 
 // A window text as it is read out: the '&' mnemonic marks taken away.
 std::string WithoutMnemonic(const std::string& text);

@@ -53,6 +53,18 @@ const MessageMapEntry* FindEntry(const MessageMap* map, MapKind kind, UINT msg, 
     return nullptr;
 }
 
+// Mouse messages pass the framework first: the window's object, then its parents' up to
+// the dialog, may look at (and change or take) the message.
+bool PreTranslateThroughParents(MSG* msg) {
+    for (HWND h = msg->hwnd; h && IsWindow(h); h = (::GetWindowLongPtr(h, GWL_STYLE) & WS_CHILD) ? ::GetParent(h) : nullptr) {
+        if (CWnd* w = CWnd::FromHandlePermanent(h))
+            if (w->PreTranslateMessage(msg)) return true;
+    }
+    return false;
+}
+
+const bool g_filterInstalled = (platform::SetInputFilter(&PreTranslateThroughParents), true);
+
 }  // namespace
 
 const MessageMap* CCmdTarget::GetThisMessageMap() {

@@ -39,6 +39,21 @@ struct CRect : RECT {
     CRect(const RECT& r) : RECT(r) {}
     int Width() const { return right - left; }
     int Height() const { return bottom - top; }
+    CPoint TopLeft() const { return CPoint(left, top); }
+    SIZE Size() const { return SIZE{Width(), Height()}; }
+    void OffsetRect(int dx, int dy) {
+        left += dx;
+        right += dx;
+        top += dy;
+        bottom += dy;
+    }
+    void DeflateRect(int dx, int dy) { InflateRect(-dx, -dy); }
+    void InflateRect(int dx, int dy) {
+        left -= dx;
+        right += dx;
+        top -= dy;
+        bottom += dy;
+    }
     operator RECT*() { return this; }
     operator const RECT*() const { return this; }
 };

@@ -59,4 +59,6 @@ void RegisterProgramResources() {
     platform::RegisterDialogTemplate(MainWindowTemplate());
     platform::RegisterString(IDS_ABOUTBOX, "&About SONOVERT");
     platform::RegisterImageBundle("/org/varnolt/sonovert", &sonovert_res_register_resource);
+    // The pointing hand's fingertip.
+    platform::RegisterCursorHotSpot(IDC_HAND_CURSOR, 5, 0);
 }

@@ -20,6 +20,7 @@ BUILD_PACKAGES=(
   libsmf-dev
   libgtest-dev
   libxtst-dev
+  libxfixes-dev
 )
 
 # Running the program: playback, sound server, SoundFont, fonts, GTK.

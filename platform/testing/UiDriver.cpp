@@ -2,6 +2,7 @@
 
 #include <X11/XKBlib.h>
 #include <X11/extensions/XTest.h>
+#include <X11/extensions/Xfixes.h>
 #include <gdk/gdkx.h>
 #include <gtk/gtk.h>
 
@@ -169,6 +170,11 @@ bool WaitUntilShown(HWND window, int timeoutMs) {
 void MovePointer(HWND window, int x, int y) {
     POINT p = ScreenPoint(window, x, y);
     XTestFakeMotionEvent(XDisplay(), -1, p.x, p.y, CurrentTime);
+    Settle();
+}
+
+void MovePointerToScreen(int x, int y) {
+    XTestFakeMotionEvent(XDisplay(), -1, x, y, CurrentTime);
     Settle();
 }
 
@@ -367,6 +373,67 @@ Image CaptureScreen(HWND window) {
     Image image = FromPixbuf(p);
     if (p) g_object_unref(p);
     return image;
+}
+
+Image Image::Crop(const RECT& r) const {
+    Image out;
+    int left = std::max<int>(r.left, 0), top = std::max<int>(r.top, 0);
+    int right = std::min<int>(r.right, width), bottom = std::min<int>(r.bottom, height);
+    if (right <= left || bottom <= top) return out;
+    out.width = right - left;
+    out.height = bottom - top;
+    for (int y = top; y < bottom; ++y)
+        for (int x = left; x < right; ++x) out.pixels.push_back(pixels[static_cast<size_t>(y * width + x)]);
+    return out;
+}
+
+Image CaptureControlOnScreen(HWND control) {
+    WindowObject* w = Window(control);
+    Image screen = CaptureScreen(control);
+    GtkWidget* top = TopLevelWidget(w);
+    int x = 0, y = 0;
+    gtk_widget_translate_coordinates(w->widget, top, 0, 0, &x, &y);
+    return screen.Crop(RECT{x, y, x + gtk_widget_get_allocated_width(w->widget), y + gtk_widget_get_allocated_height(w->widget)});
+}
+
+PointerShape CurrentCursor() {
+    Settle();
+    PointerShape shape;
+    XFixesCursorImage* image = XFixesGetCursorImage(XDisplay());
+    if (!image) return shape;
+    shape.width = image->width;
+    shape.height = image->height;
+    shape.hotX = image->xhot;
+    shape.hotY = image->yhot;
+    for (int i = 0; i < image->width * image->height; ++i) shape.pixels.push_back(static_cast<uint32_t>(image->pixels[i]));
+    XFree(image);
+    return shape;
+}
+
+namespace {
+std::string FirstLabelText(GtkWidget* widget) {
+    if (GTK_IS_LABEL(widget)) return gtk_label_get_text(GTK_LABEL(widget));
+    std::string found;
+    if (GTK_IS_CONTAINER(widget)) {
+        GList* children = gtk_container_get_children(GTK_CONTAINER(widget));
+        for (GList* l = children; l && found.empty(); l = l->next) found = FirstLabelText(GTK_WIDGET(l->data));
+        g_list_free(children);
+    }
+    return found;
+}
+}  // namespace
+
+std::string ShownTooltip() {
+    std::string text;
+    GList* list = gtk_window_list_toplevels();
+    for (GList* l = list; l && text.empty(); l = l->next) {
+        GtkWidget* w = GTK_WIDGET(l->data);
+        if (gtk_widget_get_mapped(w) && gtk_window_get_window_type(GTK_WINDOW(w)) == GTK_WINDOW_POPUP &&
+            strcmp(G_OBJECT_TYPE_NAME(w), "GtkTooltipWindow") == 0)
+            text = FirstLabelText(w);
+    }
+    g_list_free(list);
+    return text;
 }
 
 Image ResourceImage(const char* kind, int id, int size) {

@@ -24,6 +24,8 @@ bool WaitUntilShown(HWND window, int timeoutMs = 5000);
 
 // Real input through the X server. Points are in the window's client coordinates.
 void MovePointer(HWND window, int x, int y);
+// Moves the pointer to a point of the screen.
+void MovePointerToScreen(int x, int y);
 void ClickAt(HWND window, int x, int y);
 void DoubleClickAt(HWND window, int x, int y);
 void PressPointer();
@@ -60,6 +62,8 @@ struct Image {
     std::vector<uint32_t> pixels;  // 0x00RRGGBB, row by row
     COLORREF At(int x, int y) const;
     bool SavePng(const std::string& path) const;
+    // The part inside `r` (clipped to the image).
+    Image Crop(const RECT& r) const;
 };
 // The pixels the window's own painting produced (its background, without controls).
 Image CaptureOwnPainting(HWND window);
@@ -67,8 +71,22 @@ Image CaptureOwnPainting(HWND window);
 Image RenderClient(HWND window);
 // The window's pixels as the X server shows them.
 Image CaptureScreen(HWND window);
+// A control's pixels as the X server shows them.
+Image CaptureControlOnScreen(HWND control);
 // A picture's pixels from the program's resources ("bitmap", 133).
 Image ResourceImage(const char* kind, int id, int size = 0);
+
+// The pointer's shape as the X server shows it now.
+struct PointerShape {
+    int width = 0;
+    int height = 0;
+    int hotX = 0;
+    int hotY = 0;
+    std::vector<uint32_t> pixels;  // 0xAARRGGBB, row by row
+};
+PointerShape CurrentCursor();
+// The text of the tooltip on screen now, or "" when none is shown.
+std::string ShownTooltip();
 
 // Accessibility as assistive technologies see it.
 std::string AccessibleRole(HWND control);  // "push button", "label", "text", "combo box", "slider"...

@@ -77,6 +77,7 @@ TEST(Conversion, TheWholeRoadFromMidiFileToWavFile) {
         for (int id : {IDC_CONVERT, IDC_PLAY, IDC_OPEN}) EXPECT_FALSE(IsWindowEnabled(GetDlgItem(window, id))) << id;
         EXPECT_TRUE(IsWindowEnabled(GetDlgItem(window, IDC_STOP)));
         EXPECT_TRUE(WaitUntil([&]() { return Status(window) == "Status : Converting - Used Time: 00:00:02"; }, 4000));
+        CaptureScreen(window).SavePng("main-window-converting.png");
         // The recording ends by itself when the music has ended.
         ASSERT_TRUE(WaitUntil([&]() { return Status(window) == "Status : Ready"; }, static_cast<int>(song.LengthSeconds() * 1000) + 15000));
         for (int id : {IDC_CONVERT, IDC_PLAY, IDC_OPEN, IDC_STOP}) EXPECT_TRUE(IsWindowEnabled(GetDlgItem(window, id))) << id;

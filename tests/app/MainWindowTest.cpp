@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "platform/Gdi.h"
 #include "platform/Resources.h"
 #include "platform/User.h"
 #include "platform/testing/UiDriver.h"
@@ -157,6 +158,72 @@ TEST(MainWindow, ControlsTellAssistiveTechnologyWhatTheyAre) {
         // A status change is what a screen reader reads next.
         SetWindowText(GetDlgItem(window, IDC_STATUS), "Status : Converting - Used Time: 00:00:01");
         EXPECT_EQ(AccessibleName(GetDlgItem(window, IDC_STATUS)), "Status : Converting - Used Time: 00:00:01");
+        CloseProgram(window);
+    });
+}
+
+TEST(MainWindow, ButtonsAndCaptionsTakeTheirLookOverTheTiles) {
+    struct Case {
+        int id;
+        bool threeD;
+        const char* tip;
+    };
+    const Case buttons[] = {
+        {IDC_OPEN, true, "Open an MIDI file"}, {IDC_CONVERT, true, "Start converting"}, {IDC_STOP, true, "Stop converting"},
+        {IDC_BROWSE, false, "Browse"},         {IDC_PLAY, false, "Play the wave file"}, {IDC_HOMEPAGE, false, "Homepage"},
+        {IDC_ABOUT, false, "About"},           {IDC_HELP_BUTTON, false, "Help"},
+    };
+    ScratchHome home;
+    RunProgram([&](HWND window) {
+        Image tiles = CaptureOwnPainting(window);
+        MovePointer(window, 2, 2);
+        Image screen = CaptureScreen(window);
+        screen.SavePng("main-window-ready.png");
+        auto tileUnder = [&](HWND control, int x, int y) {
+            RECT r = ControlRect(control);
+            return tiles.At(r.left + x, r.top + y);
+        };
+        for (const Case& c : buttons) {
+            SCOPED_TRACE(c.tip);
+            HWND button = GetDlgItem(window, c.id);
+            Image shown = CaptureControlOnScreen(button);
+            int w = shown.width, h = shown.height;
+            if (c.threeD) {
+                EXPECT_EQ(shown.At(w / 2, 0), GetSysColor(COLOR_BTNHIGHLIGHT));
+                EXPECT_EQ(shown.At(w / 2, h - 1), GetSysColor(COLOR_3DDKSHADOW));
+            } else {
+                EXPECT_EQ(shown.At(w / 2, 0), tileUnder(button, w / 2, 0)) << "flat: no frame at rest";
+                EXPECT_EQ(shown.At(w / 2, h - 1), tileUnder(button, w / 2, h - 1));
+            }
+            EXPECT_EQ(shown.At(w - 3, 2), tileUnder(button, w - 3, 2)) << "the tiles show through";
+
+            // Under the mouse: the pointing hand (a disabled button takes no mouse, as the
+            // window beneath it does) and the button's tooltip.
+            MovePointer(button, w / 2, h / 2);
+            PointerShape pointer = CurrentCursor();
+            bool hand = pointer.hotX == 5 && pointer.hotY == 0;
+            EXPECT_EQ(hand, IsWindowEnabled(button) != FALSE);
+            EXPECT_TRUE(WaitUntil([&]() { return ShownTooltip() == c.tip; }, 3000)) << "shown: '" << ShownTooltip() << "'";
+            MovePointer(window, 2, 2);
+            WaitUntil([&]() { return ShownTooltip().empty(); }, 3000);
+        }
+        // Captions: black text straight on the tiles.
+        for (int id : {IDC_OUTPUT_LABEL, IDC_VOLUME_LABEL, IDC_MAX_LABEL}) {
+            SCOPED_TRACE("caption " + std::to_string(id));
+            HWND label = GetDlgItem(window, id);
+            Image shown = CaptureControlOnScreen(label);
+            int dark = 0, lighter = 0;
+            for (int y = 0; y < shown.height; ++y)
+                for (int x = 0; x < shown.width; ++x) {
+                    COLORREF c = shown.At(x, y), tile = tileUnder(label, x, y);
+                    if (GetRValue(c) < 100 && GetGValue(c) < 100 && GetBValue(c) < 100) ++dark;
+                    // Black text only ever darkens the tiles it stands on.
+                    if (GetRValue(c) > GetRValue(tile) || GetGValue(c) > GetGValue(tile) || GetBValue(c) > GetBValue(tile))
+                        ++lighter;
+                }
+            EXPECT_GT(dark, 10) << "black text";
+            EXPECT_EQ(lighter, 0) << "nothing but text on the tiles";
+        }
         CloseProgram(window);
     });
 }
