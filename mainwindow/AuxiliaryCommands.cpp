@@ -1,18 +1,26 @@
-// About, Homepage and Help.
+// About, Homepage, Help and the input-device hint.
+#include "mainwindow/AboutDialog.h"
 #include "mainwindow/ConverterDialog.h"
+#include "mainwindow/InputHintDialog.h"
+#include "platform/Shell.h"
+#include "platform/WinApp.h"
+#include "res/ResourceIds.h"
 
 void ConverterDialog::OnAbout() {
-    // FIXME: the About box is not built yet.
+    AboutDialog about;
+    about.DoModal();
 }
 
-void ConverterDialog::OnHomepage() {
-    // FIXME: the web site is not opened yet.
-}
+void ConverterDialog::OnHomepage() { ::ShellExecute(nullptr, "open", kMakerIndexPage, nullptr, nullptr, SW_SHOWNORMAL); }
 
 void ConverterDialog::OnHelpButton() {
-    // FIXME: the help page is not opened yet.
+    // The help lies beside the program: "<its folder>help.chm::/Introduction.htm" names the
+    // page, which the help viewer's stand-in opens from the folder's help/ pages.
+    CString command = "hh.exe " + FolderOf(AfxGetApp()->m_pszHelpFilePath) + "help.chm::/Introduction.htm";
+    ::WinExec(command, SW_SHOW);
 }
 
 void ConverterDialog::ShowInputHint() {
-    // FIXME: the input-device hint dialog is not built yet; choices go on without it.
+    InputHintDialog hint;
+    if (hint.DoModal() == IDOK) m_bNoHint = hint.m_bOnlyOnce;
 }

@@ -52,6 +52,16 @@ public:
     operator HRGN() const { return reinterpret_cast<HRGN>(m_hObject); }
 };
 
+class CFont : public CGdiObject {
+public:
+    BOOL CreateFontIndirect(const LOGFONT* font) {
+        m_hObject = reinterpret_cast<HGDIOBJ>(::CreateFontIndirect(font));
+        return m_hObject != nullptr;
+    }
+    int GetLogFont(LOGFONT* font) const { return ::GetObject(m_hObject, sizeof(LOGFONT), font); }
+    operator HFONT() const { return reinterpret_cast<HFONT>(m_hObject); }
+};
+
 class CPen : public CGdiObject {
 public:
     CPen(int style, int width, COLORREF color) { m_hObject = reinterpret_cast<HGDIOBJ>(::CreatePen(style, width, color)); }

@@ -134,6 +134,13 @@ gboolean OnButton(GtkWidget* widget, GdkEventButton* e, gpointer data) {
     }
     if (msg) DeliverInput(hwnd, msg, MouseKeys(e->state), PointParam(x, y));
     WindowObject* w = FromHandle(hwnd);
+    if (w && w->kind == WindowKind::Static && (w->style & SS_NOTIFY) && e->button == 1 && e->type == GDK_BUTTON_RELEASE &&
+        !(w->style & WS_DISABLED)) {
+        // A click on a static that asked for them: released over it.
+        GtkAllocation a;
+        gtk_widget_get_allocation(widget, &a);
+        if (x >= 0 && y >= 0 && x < a.width && y < a.height) NotifyParent(w, STN_CLICKED);
+    }
     if (w && w->kind == WindowKind::Trackbar && e->button == 1 && e->type == GDK_BUTTON_RELEASE && w->parent) {
         // The trackbar lets go of the mouse: the parent hears NM_RELEASEDCAPTURE.
         NMHDR header;
@@ -145,9 +152,24 @@ gboolean OnButton(GtkWidget* widget, GdkEventButton* e, gpointer data) {
     return FALSE;
 }
 
+// A static asks its parent for its text colour (WM_CTLCOLORSTATIC) each time it draws.
+void AskStaticColour(WindowObject* w) {
+    HWND hwnd = ToHandle(w);
+    HDC dc = CreateDcOnSurface(nullptr, hwnd);
+    LRESULT brush = SendMessage(w->parent, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(hwnd));
+    // Unanswered, the label keeps the theme's colour.
+    COLORREF colour = brush ? GetTextColor(dc) : 0xFFFFFFFF;
+    DeleteDC(dc);
+    if (IsWindow(hwnd) && colour != w->textColor) {
+        w->textColor = colour;
+        ApplyStaticLook(w);
+    }
+}
+
 gboolean OnControlDraw(GtkWidget* widget, cairo_t* cr, gpointer data) {
     HWND hwnd = HandleOf(data);
     WindowObject* w = FromHandle(hwnd);
+    if (w && w->kind == WindowKind::Static && !w->ownerDrawn && GTK_IS_LABEL(widget) && w->parent) AskStaticColour(w);
     if (!w || !w->ownerDrawn) return FALSE;
     int width = gtk_widget_get_allocated_width(widget), height = gtk_widget_get_allocated_height(widget);
     cairo_surface_t* surface = EnsureBacking(w, width, height);
@@ -214,16 +236,18 @@ void OnComboChanged(GtkComboBox*, gpointer data) {
     if (WindowObject* w = FromHandle(HandleOf(data))) NotifyParent(w, CBN_SELCHANGE);
 }
 
-void ConnectCommonEvents(GtkWidget* widget, HWND hwnd) {
-    gtk_widget_add_events(widget, GDK_POINTER_MOTION_MASK | GDK_LEAVE_NOTIFY_MASK | GDK_ENTER_NOTIFY_MASK |
-                                      GDK_BUTTON_PRESS_MASK | GDK_BUTTON_RELEASE_MASK | GDK_FOCUS_CHANGE_MASK);
+// `mouse` takes the pointer's events: the control itself, or the box around a label.
+void ConnectCommonEvents(GtkWidget* widget, GtkWidget* mouse, HWND hwnd) {
+    gtk_widget_add_events(widget, GDK_FOCUS_CHANGE_MASK);
+    gtk_widget_add_events(mouse, GDK_POINTER_MOTION_MASK | GDK_LEAVE_NOTIFY_MASK | GDK_ENTER_NOTIFY_MASK |
+                                     GDK_BUTTON_PRESS_MASK | GDK_BUTTON_RELEASE_MASK);
     g_signal_connect(widget, "focus-in-event", G_CALLBACK(OnFocusIn), hwnd);
     g_signal_connect(widget, "focus-out-event", G_CALLBACK(OnFocusOut), hwnd);
-    g_signal_connect(widget, "motion-notify-event", G_CALLBACK(OnMotion), hwnd);
-    g_signal_connect(widget, "enter-notify-event", G_CALLBACK(OnEnter), hwnd);
-    g_signal_connect(widget, "leave-notify-event", G_CALLBACK(OnLeave), hwnd);
-    g_signal_connect(widget, "button-press-event", G_CALLBACK(OnButton), hwnd);
-    g_signal_connect(widget, "button-release-event", G_CALLBACK(OnButton), hwnd);
+    g_signal_connect(mouse, "motion-notify-event", G_CALLBACK(OnMotion), hwnd);
+    g_signal_connect(mouse, "enter-notify-event", G_CALLBACK(OnEnter), hwnd);
+    g_signal_connect(mouse, "leave-notify-event", G_CALLBACK(OnLeave), hwnd);
+    g_signal_connect(mouse, "button-press-event", G_CALLBACK(OnButton), hwnd);
+    g_signal_connect(mouse, "button-release-event", G_CALLBACK(OnButton), hwnd);
     g_signal_connect(widget, "draw", G_CALLBACK(OnControlDraw), hwnd);
 }
 
@@ -472,7 +496,15 @@ GtkWidget* CreateControlWidget(WindowObject* w) {
         w->kind = WindowKind::Static;
     }
     g_object_set_data(G_OBJECT(widget), "sonovert-hwnd", hwnd);
-    ConnectCommonEvents(widget, hwnd);
+    GtkWidget* mouse = widget;
+    if (w->kind == WindowKind::Static) {
+        // A label has no window of its own to take the pointer: an invisible box does.
+        w->outer = gtk_event_box_new();
+        gtk_event_box_set_visible_window(GTK_EVENT_BOX(w->outer), FALSE);
+        gtk_container_add(GTK_CONTAINER(w->outer), widget);
+        mouse = w->outer;
+    }
+    ConnectCommonEvents(widget, mouse, hwnd);
     if (w->kind == WindowKind::ComboBox) {
         // The list's own button takes the focus; the list itself is no stop of its own.
         gtk_widget_set_can_focus(ComboButton(widget), (w->style & WS_TABSTOP) != 0);
@@ -543,6 +575,26 @@ DWORD GetMessagePos() {
     int x = 0, y = 0;
     if (display) gdk_device_get_position(gdk_seat_get_pointer(gdk_display_get_default_seat(display)), nullptr, &x, &y);
     return static_cast<DWORD>(MAKELPARAM(static_cast<WORD>(x), static_cast<WORD>(y)));
+}
+
+void platform::ApplyStaticLook(WindowObject* w) {
+    if (!w || !GTK_IS_LABEL(w->widget)) return;
+    PangoAttrList* attrs = pango_attr_list_new();
+    std::string description;
+    bool underline = false;
+    if (FontLook(w->font, &description, &underline)) {
+        PangoFontDescription* desc = pango_font_description_from_string(description.c_str());
+        pango_attr_list_insert(attrs, pango_attr_font_desc_new(desc));
+        pango_font_description_free(desc);
+        if (underline) pango_attr_list_insert(attrs, pango_attr_underline_new(PANGO_UNDERLINE_SINGLE));
+    }
+    if (w->textColor != 0xFFFFFFFF) {
+        pango_attr_list_insert(attrs, pango_attr_foreground_new(static_cast<guint16>(GetRValue(w->textColor) * 257),
+                                                                static_cast<guint16>(GetGValue(w->textColor) * 257),
+                                                                static_cast<guint16>(GetBValue(w->textColor) * 257)));
+    }
+    gtk_label_set_attributes(GTK_LABEL(w->widget), attrs);
+    pango_attr_list_unref(attrs);
 }
 
 void SetOwnerPainted(HWND hwnd, BOOL painted) {

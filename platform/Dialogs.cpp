@@ -133,7 +133,8 @@ HWND CreateChild(HWND dialog, const DialogControl& c) {
     WindowObject* w = NewWindowObject();
     HWND hwnd = ToHandle(w);
     w->className = c.className;
-    w->text = c.text ? c.text : "";
+    int iconId = (c.style & SS_TYPEMASK) == SS_ICON ? ResourceId(c.text) : -1;
+    w->text = c.text && iconId < 0 ? c.text : "";
     w->style = c.style | WS_CHILD | WS_VISIBLE;
     w->id = c.id;
     w->parent = dialog;
@@ -157,9 +158,11 @@ HWND CreateChild(HWND dialog, const DialogControl& c) {
         atk_object_set_name(accessible, c.accessibleName);
     else if (!w->text.empty())
         atk_object_set_name(accessible, WithoutMnemonic(w->text).c_str());
+    if (iconId >= 0) SendMessage(hwnd, STM_SETICON, reinterpret_cast<WPARAM>(LoadIcon(nullptr, MAKEINTRESOURCE(iconId))), 0);
     gtk_widget_set_size_request(w->widget, w->rect.right - w->rect.left, height);
-    gtk_fixed_put(GTK_FIXED(d->client), w->widget, w->rect.left, w->rect.top);
+    gtk_fixed_put(GTK_FIXED(d->client), Placed(w), w->rect.left, w->rect.top);
     gtk_widget_show(w->widget);
+    gtk_widget_show(Placed(w));
     d->children.push_back(hwnd);
     return hwnd;
 }

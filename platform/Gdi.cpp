@@ -91,7 +91,8 @@ HGDIOBJ Stock(int index) {
         case NULL_BRUSH: o->nullBrush = true; break;
         case WHITE_PEN: o->type = GdiType::Pen; o->color = RGB(255, 255, 255); break;
         case BLACK_PEN: o->type = GdiType::Pen; o->color = RGB(0, 0, 0); break;
-        case DEFAULT_GUI_FONT: o->type = GdiType::Font; o->font = "Sans 8"; break;
+        case DEFAULT_GUI_FONT:
+        case ANSI_VAR_FONT: o->type = GdiType::Font; o->font = "Sans 8"; break;
         default: break;
         }
         objects[index] = NewGdi(o);
@@ -218,6 +219,14 @@ cairo_surface_t* BitmapSurface(HBITMAP bitmap) {
     return b && b->type == GdiType::Bitmap ? b->surface.get() : nullptr;
 }
 
+bool FontLook(HFONT font, std::string* description, bool* underline) {
+    GdiObject* f = Gdi(reinterpret_cast<HGDIOBJ>(font));
+    if (!f || f->type != GdiType::Font) return false;
+    *description = f->font;
+    *underline = f->underline;
+    return true;
+}
+
 GdkPixbuf* CursorPixbuf(HCURSOR cursor, POINT* hotSpot) {
     auto* i = Checked<IconObject>(cursor);
     if (!i || !i->big) return nullptr;
@@ -342,6 +351,24 @@ HPEN CreatePen(int style, int width, COLORREF color) {
     return reinterpret_cast<HPEN>(NewGdi(o));
 }
 
+HFONT CreateFontIndirect(const LOGFONT* font) {
+    if (!font) return nullptr;
+    PangoFontDescription* desc = pango_font_description_new();
+    pango_font_description_set_family(desc, font->lfFaceName[0] ? font->lfFaceName : "Sans");
+    // Character height in pixels at 96 dots per inch, as points.
+    LONG pixels = font->lfHeight < 0 ? -font->lfHeight : font->lfHeight;
+    pango_font_description_set_size(desc, static_cast<gint>((pixels ? pixels : 11) * 72.0 / 96.0 * PANGO_SCALE + 0.5));
+    if (font->lfWeight >= 700) pango_font_description_set_weight(desc, PANGO_WEIGHT_BOLD);
+    if (font->lfItalic) pango_font_description_set_style(desc, PANGO_STYLE_ITALIC);
+    auto* o = new GdiObject(GdiType::Font);
+    gchar* text = pango_font_description_to_string(desc);
+    o->font = text;
+    g_free(text);
+    pango_font_description_free(desc);
+    o->underline = font->lfUnderline != 0;
+    return reinterpret_cast<HFONT>(NewGdi(o));
+}
+
 HGDIOBJ GetStockObject(int index) { return Stock(index); }
 
 HGDIOBJ SelectObject(HDC hdc, HGDIOBJ object) {
@@ -383,6 +410,20 @@ BOOL DeleteObject(HGDIOBJ object) {
 
 int GetObject(HGDIOBJ object, int size, void* out) {
     GdiObject* o = Gdi(object);
+    if (o && o->type == GdiType::Font && out && size >= static_cast<int>(sizeof(LOGFONT))) {
+        auto* lf = static_cast<LOGFONT*>(out);
+        *lf = LOGFONT{};
+        PangoFontDescription* desc = pango_font_description_from_string(o->font.c_str());
+        const char* family = pango_font_description_get_family(desc);
+        g_strlcpy(lf->lfFaceName, family ? family : "Sans", sizeof(lf->lfFaceName));
+        double points = pango_font_description_get_size(desc) / static_cast<double>(PANGO_SCALE);
+        lf->lfHeight = -static_cast<LONG>(points * 96.0 / 72.0 + 0.5);
+        lf->lfWeight = pango_font_description_get_weight(desc) >= PANGO_WEIGHT_BOLD ? 700 : 400;
+        lf->lfItalic = pango_font_description_get_style(desc) != PANGO_STYLE_NORMAL;
+        lf->lfUnderline = o->underline ? 1 : 0;
+        pango_font_description_free(desc);
+        return sizeof(LOGFONT);
+    }
     if (!o || o->type != GdiType::Bitmap || !out || size < static_cast<int>(sizeof(BITMAP))) return 0;
     auto* bm = static_cast<BITMAP*>(out);
     *bm = BITMAP{};
@@ -492,6 +533,11 @@ COLORREF SetTextColor(HDC hdc, COLORREF color) {
     COLORREF old = dc->textColor;
     dc->textColor = color;
     return old;
+}
+
+COLORREF GetTextColor(HDC hdc) {
+    DcObject* dc = Dc(hdc);
+    return dc ? dc->textColor : 0;
 }
 
 COLORREF SetBkColor(HDC hdc, COLORREF color) {

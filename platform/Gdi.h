@@ -11,6 +11,23 @@
 
 #include "platform/WinTypes.h"
 
+struct LOGFONT {
+    LONG lfHeight = 0;          // negative: the character height in pixels
+    LONG lfWidth = 0;
+    LONG lfEscapement = 0;
+    LONG lfOrientation = 0;
+    LONG lfWeight = 400;
+    BYTE lfItalic = 0;
+    BYTE lfUnderline = 0;
+    BYTE lfStrikeOut = 0;
+    BYTE lfCharSet = 0;
+    BYTE lfOutPrecision = 0;
+    BYTE lfClipPrecision = 0;
+    BYTE lfQuality = 0;
+    BYTE lfPitchAndFamily = 0;
+    char lfFaceName[32] = {};
+};
+
 struct PAINTSTRUCT {
     HDC hdc = nullptr;
     BOOL fErase = FALSE;
@@ -54,7 +71,9 @@ constexpr int BLACK_BRUSH = 4;
 constexpr int NULL_BRUSH = 5;
 constexpr int WHITE_PEN = 6;
 constexpr int BLACK_PEN = 7;
+constexpr int ANSI_VAR_FONT = 12;
 constexpr int DEFAULT_GUI_FONT = 17;
+constexpr int COLOR_3DFACE = COLOR_BTNFACE;
 
 // DrawText formats.
 constexpr UINT DT_LEFT = 0x0;
@@ -97,6 +116,7 @@ HBITMAP CreateCompatibleBitmap(HDC hdc, int width, int height);
 HBITMAP LoadBitmap(HINSTANCE instance, LPCSTR name);
 HBRUSH CreateSolidBrush(COLORREF color);
 HPEN CreatePen(int style, int width, COLORREF color);
+HFONT CreateFontIndirect(const LOGFONT* font);
 HGDIOBJ GetStockObject(int index);
 HGDIOBJ SelectObject(HDC hdc, HGDIOBJ object);
 BOOL DeleteObject(HGDIOBJ object);
@@ -114,6 +134,7 @@ int GetClipBox(HDC hdc, RECT* rect);
 
 int SetBkMode(HDC hdc, int mode);
 COLORREF SetTextColor(HDC hdc, COLORREF color);
+COLORREF GetTextColor(HDC hdc);
 COLORREF SetBkColor(HDC hdc, COLORREF color);
 BOOL MoveToEx(HDC hdc, int x, int y, POINT* previous);
 BOOL LineTo(HDC hdc, int x, int y);

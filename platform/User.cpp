@@ -253,6 +253,8 @@ LRESULT DefWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
         return static_cast<LRESULT>(w->text.size());
     case WM_SETFONT:
         w->font = reinterpret_cast<HFONT>(wParam);
+        if (w->kind == WindowKind::Static) ApplyStaticLook(w);
+        if (lParam && w->widget) gtk_widget_queue_draw(w->widget);
         return 0;
     case WM_GETFONT:
         return reinterpret_cast<LRESULT>(w->font);
@@ -401,7 +403,7 @@ BOOL ShowWindow(HWND hwnd, int cmd) {
             gtk_widget_hide(w->widget);
         }
     } else {
-        gtk_widget_set_visible(w->widget, show);
+        gtk_widget_set_visible(Placed(w), show);
         if (!show && GetFocus() == hwnd && w->parent) {
             if (HWND next = GetNextDlgTabItem(w->parent, hwnd, FALSE)) SetFocus(next);
         }
@@ -591,7 +593,7 @@ BOOL SetWindowPos(HWND hwnd, HWND insertAfter, int x, int y, int cx, int cy, UIN
     w->rect.right = w->rect.left + width;
     w->rect.bottom = w->rect.top + height;
     if (WindowObject* p = FromHandle(w->parent)) {
-        gtk_fixed_move(GTK_FIXED(p->client), w->widget, w->rect.left, w->rect.top);
+        gtk_fixed_move(GTK_FIXED(p->client), Placed(w), w->rect.left, w->rect.top);
         gtk_widget_set_size_request(w->widget, width, height);
     }
     if (flags & SWP_SHOWWINDOW) ShowWindow(hwnd, SW_SHOW);

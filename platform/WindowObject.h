@@ -43,6 +43,8 @@ struct WindowObject {
 
     GtkWidget* widget = nullptr;  // the widget placed in the parent, or the GtkWindow itself
     GtkWidget* client = nullptr;  // top-level windows: the fixed container of the client area
+    GtkWidget* outer = nullptr;   // statics: the box around the label that takes the mouse
+    COLORREF textColor = 0xFFFFFFFF;  // statics: the colour the parent chose, or none
     RECT rect;                    // children: window rectangle in the parent's client coordinates
     SurfacePtr backing;           // the client pixels our own painting produced last
     HDC paintDc = nullptr;        // the DC of the paint in progress, handed out by BeginPaint
@@ -67,6 +69,10 @@ struct WindowObject {
 };
 
 WindowObject* FromHandle(HWND hwnd);  // null when the handle is not a live window
+// The widget a child control is placed, moved and shown by in its parent.
+inline GtkWidget* Placed(WindowObject* w) { return w->outer ? w->outer : w->widget; }
+// Applies a static's font and the text colour its parent chose to its label.
+void ApplyStaticLook(WindowObject* w);
 inline HWND ToHandle(WindowObject* w) { return reinterpret_cast<HWND>(w); }
 
 // Creates the bookkeeping for a new window; the caller builds its widgets.
@@ -92,6 +98,8 @@ cairo_surface_t* DcSurface(HDC hdc);
 cairo_surface_t* BitmapSurface(HBITMAP bitmap);
 // The picture of an icon handle, or null.
 GdkPixbuf* IconPixbuf(HICON icon, int preferredSize);
+// A font's pango description and underline; false for what is not a font.
+bool FontLook(HFONT font, std::string* description, bool* underline);
 // The picture of a cursor handle and its hot spot, or null.
 GdkPixbuf* CursorPixbuf(HCURSOR cursor, POINT* hotSpot);
 

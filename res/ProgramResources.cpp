@@ -48,6 +48,54 @@ DialogTemplate MainWindowTemplate() {
     return t;
 }
 
+DialogTemplate AboutTemplate() {
+    DialogTemplate t;
+    t.id = IDD_ABOUT;
+    t.cx = 212;
+    t.cy = 102;
+    t.caption = "About SONOVERT";
+    t.fontFace = "MS Sans Serif";
+    t.fontPoints = 8;
+    t.style = WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME;
+    t.exStyle = 0;
+    t.controls = {
+        {-1, "Static", MAKEINTRESOURCE(IDR_MAINFRAME), SS_ICON, 12, 18, 20, 20, "SONOVERT"},
+        {-1, "Static", "SONOVERT Version 2.1", SS_LEFT, 48, 10, 157, 8, nullptr},
+        {-1, "Static", "Copyright (C) Varnolt Studio. MIDI to WAV converter.", SS_LEFT, 48, 25, 157, 8, nullptr},
+        {IDOK, "Button", "OK", WS_TABSTOP | BS_DEFPUSHBUTTON, 78, 81, 50, 14, nullptr},
+        {IDC_LINK_HOME, "Static", kMakerSite, SS_LEFT, 48, 42, 151, 8, nullptr},
+        {IDC_LINK_SUPPORT, "Static", "Support Email: Click here", SS_LEFT, 48, 58, 156, 8, nullptr},
+    };
+    return t;
+}
+
+DialogTemplate InputHintTemplate() {
+    DialogTemplate t;
+    t.id = IDD_INPUT_HINT;
+    t.cx = 237;
+    t.cy = 133;
+    t.caption = "How to select an input device";
+    t.fontFace = "MS Sans Serif";
+    t.fontPoints = 8;
+    t.style = WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME;
+    t.exStyle = 0;
+    t.controls = {
+        {IDOK, "Button", "OK", WS_TABSTOP | BS_DEFPUSHBUTTON, 91, 110, 50, 14, nullptr},
+        {-1, "Static",
+         "If you want to convert MIDI to wav file, please select an input device with \"Wave Out Mix\", which might "
+         "appear as \"Stereo Mixer\", \"What U Hear\", \"Output\", \"Mixer\", \"Wave\".",
+         SS_LEFT, 7, 7, 223, 28, nullptr},
+        {IDC_ONLY_ONCE, "Button", "Do not show the message in the future", WS_TABSTOP | BS_AUTOCHECKBOX, 7, 87, 223, 10,
+         nullptr},
+        {-1, "Static", "For more details, please read help.", SS_LEFT, 7, 71, 223, 8, nullptr},
+        {-1, "Static",
+         "(When the program launches at the first time, it will select the item as possible as it can. If succeed, the "
+         "list will hide. If not, it will show. please select the item manually.)",
+         SS_LEFT, 7, 35, 223, 32, nullptr},
+    };
+    return t;
+}
+
 }  // namespace
 
 // Made by glib-compile-resources with --manual-register: registers the picture bundle.
@@ -59,6 +107,9 @@ void RegisterProgramResources() {
     platform::RegisterDialogTemplate(MainWindowTemplate());
     platform::RegisterString(IDS_ABOUTBOX, "&About SONOVERT");
     platform::RegisterImageBundle("/org/varnolt/sonovert", &sonovert_res_register_resource);
-    // The pointing hand's fingertip.
+    // The pointing hand's fingertip, also for the help viewer's hand that links show.
     platform::RegisterCursorHotSpot(IDC_HAND_CURSOR, 5, 0);
+    platform::RegisterCursorHotSpot(106, 5, 0);
+    platform::RegisterDialogTemplate(AboutTemplate());
+    platform::RegisterDialogTemplate(InputHintTemplate());
 }

@@ -39,3 +39,13 @@ constexpr int IDC_VOLUME_LABEL = 1052;
 constexpr int IDC_MAX_LABEL = 1053;
 constexpr int IDC_OUTPUT_LABEL = 1054;
 constexpr int IDC_CLOSE_MIDI = 1056;
+
+// Controls of the About box and the input-device hint.
+constexpr int IDC_LINK_HOME = 1049;
+constexpr int IDC_LINK_SUPPORT = 1050;
+constexpr int IDC_ONLY_ONCE = 1055;
+
+// The maker's web site: its root, shown in the About box, and its pages.
+inline constexpr const char* kMakerSite = "https://www.varnolt.example/";
+inline constexpr const char* kMakerContactPage = "https://www.varnolt.example/contact.htm";
+inline constexpr const char* kMakerIndexPage = "https://www.varnolt.example/index.htm";

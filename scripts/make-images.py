@@ -457,6 +457,8 @@ def main():
     if top != (HOT_Y, HOT_X):
         raise SystemExit("cursor fingertip is at %r, expected (%d, %d)" % (top[::-1], HOT_X, HOT_Y))
     save("cursor140.png", cur)
+    # The system help viewer's hand (its cursor 106) is the same picture here.
+    save("cursor106.png", cur)
 
 
 if __name__ == "__main__":

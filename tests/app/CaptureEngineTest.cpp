@@ -168,6 +168,7 @@ TEST(CaptureEngine, LoopbackSearchByLineNames) {
 
 TEST(CaptureEngine, ExactlyTheChosenLineIsEnabledAndTheSliderSetsItsLevel) {
     ScratchHome home;
+    Settings().WriteInt("Option", "b_only_once", 1);  // the input-device hint was dismissed for good
     RunProgram([&](HWND window) {
         ConverterDialog* dialog = Dialog(window);
         harness::FakeLineDevice* device = harness::MakeFakeLineDevice({"Microphone", "Line In", "Stereo Mix"});
@@ -226,6 +227,7 @@ TEST(CaptureEngine, SliderReleasedAtHundredSetsHalfTheServersVolume) {
 
 TEST(CaptureEngine, TwoDevicesShowTheListAndEitherCanBeChosen) {
     ScratchHome home;
+    Settings().WriteInt("Option", "b_only_once", 1);  // the input-device hint was dismissed for good
     PrivateSoundServer server(false);
     SoundServerScope scope(server);
     ScopedNullSink a("card_a", "Card A"), b("card_b", "Card B");
@@ -253,6 +255,7 @@ TEST(CaptureEngine, TwoDevicesShowTheListAndEitherCanBeChosen) {
 
 TEST(CaptureEngine, TheSameNameTwiceBindsEachDevice) {
     ScratchHome home;
+    Settings().WriteInt("Option", "b_only_once", 1);  // the input-device hint was dismissed for good
     PrivateSoundServer server(false);
     SoundServerScope scope(server);
     ScopedNullSink a("twin_a", "Twin"), b("twin_b", "Twin");
@@ -271,6 +274,7 @@ TEST(CaptureEngine, TheSameNameTwiceBindsEachDevice) {
 
 TEST(CaptureEngine, ASavedDeviceBeyondTheListBindsNothing) {
     ScratchHome home;
+    Settings().WriteInt("Option", "b_only_once", 1);  // the input-device hint was dismissed for good
     PrivateSoundServer server(false);
     SoundServerScope scope(server);
     ScopedNullSink a("card_a", "Card A"), b("card_b", "Card B");
