@@ -577,6 +577,16 @@ DWORD GetMessagePos() {
     return static_cast<DWORD>(MAKELPARAM(static_cast<WORD>(x), static_cast<WORD>(y)));
 }
 
+void platform::FitLabelWidth(WindowObject* w, int width) {
+    if (!w || !GTK_IS_LABEL(w->widget)) return;
+    // A wrapping label wants as many characters per line as its place holds, no more:
+    // a long text then makes neither it nor its dialog wider than the template says.
+    PangoFontMetrics* metrics = pango_context_get_metrics(gtk_widget_get_pango_context(w->widget), nullptr, nullptr);
+    int charWidth = std::max(1, pango_font_metrics_get_approximate_char_width(metrics) / PANGO_SCALE);
+    pango_font_metrics_unref(metrics);
+    gtk_label_set_max_width_chars(GTK_LABEL(w->widget), std::max(1, width / charWidth));
+}
+
 void platform::ApplyStaticLook(WindowObject* w) {
     if (!w || !GTK_IS_LABEL(w->widget)) return;
     PangoAttrList* attrs = pango_attr_list_new();

@@ -595,6 +595,7 @@ BOOL SetWindowPos(HWND hwnd, HWND insertAfter, int x, int y, int cx, int cy, UIN
     if (WindowObject* p = FromHandle(w->parent)) {
         gtk_fixed_move(GTK_FIXED(p->client), Placed(w), w->rect.left, w->rect.top);
         gtk_widget_set_size_request(w->widget, width, height);
+        FitLabelWidth(w, width);
     }
     if (flags & SWP_SHOWWINDOW) ShowWindow(hwnd, SW_SHOW);
     return TRUE;

@@ -71,6 +71,8 @@ struct WindowObject {
 WindowObject* FromHandle(HWND hwnd);  // null when the handle is not a live window
 // The widget a child control is placed, moved and shown by in its parent.
 inline GtkWidget* Placed(WindowObject* w) { return w->outer ? w->outer : w->widget; }
+// Keeps a static's label from wanting more width than `width` pixels.
+void FitLabelWidth(WindowObject* w, int width);
 // Applies a static's font and the text colour its parent chose to its label.
 void ApplyStaticLook(WindowObject* w);
 inline HWND ToHandle(WindowObject* w) { return reinterpret_cast<HWND>(w); }

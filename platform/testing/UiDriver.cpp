@@ -289,7 +289,7 @@ void CloseFromTitleBar(HWND window) {
 
 RECT ControlRect(HWND control) {
     WindowObject* w = Window(control);
-    if (!gtk_widget_get_visible(w->widget)) return w->rect;  // hidden controls are not laid out
+    if (!gtk_widget_get_visible(Placed(w))) return w->rect;  // hidden controls are not laid out
     GtkAllocation a, client;
     gtk_widget_get_allocation(w->widget, &a);
     WindowObject* parent = FromHandle(w->parent);

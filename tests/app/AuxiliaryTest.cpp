@@ -110,6 +110,7 @@ TEST(Auxiliary, TheHintComesUntilItIsLeftTickedOnOk) {
             bool ticked = false;
             EXPECT_TRUE(WithDialog(kHint, [&]() { ChooseDevice(window); }, [&](HWND hint) {
                 ticked = SendMessage(GetDlgItem(hint, IDC_ONLY_ONCE), BM_GETCHECK, 0, 0) == BST_CHECKED;
+                CaptureScreen(hint).SavePng("input-hint.png");
                 c.answer(hint);
             })) << "the first choice after start-up shows the hint";
             EXPECT_TRUE(ticked) << "its box starts ticked";

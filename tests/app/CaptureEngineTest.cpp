@@ -357,6 +357,7 @@ TEST(CaptureEngine, RecordingChainComesAndGoes) {
 
 TEST(CaptureEngine, TearDownLeavesNothingBehind) {
     ScratchHome home;
+    Settings().WriteInt("Option", "b_only_once", 1);  // each set-up chooses a line: no hint in between
     RunProgram([&](HWND window) {
         ConverterDialog* dialog = Dialog(window);
         dialog->TearDownCaptureEngine();

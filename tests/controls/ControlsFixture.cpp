@@ -42,8 +42,8 @@ void RegisterTemplate() {
 
 }  // namespace
 
-COLORREF PatternAt(int x, int y) {
-    int bx = x / 4, by = y / 4;
+COLORREF PatternAt(int x, int y, int shift) {
+    int bx = x / 4 + shift, by = y / 4;
     return RGB(static_cast<BYTE>(40 + (bx * 23) % 150), static_cast<BYTE>(40 + (by * 37) % 150),
                static_cast<BYTE>(100 + ((bx + by) % 2) * 30));
 }
@@ -74,8 +74,7 @@ BOOL ControlsDialog::OnInitDialog() {
     m_patternDc.CreateCompatibleDC(&screen);
     m_pattern.CreateCompatibleBitmap(&m_patternDc, kPatternWidth, kPatternHeight);
     m_previous = m_patternDc.SelectObject(&m_pattern);
-    for (int y = 0; y < kPatternHeight; y += 4)
-        for (int x = 0; x < kPatternWidth; x += 4) m_patternDc.FillSolidRect(x, y, 4, 4, PatternAt(x, y));
+    Repattern(0);
 
     // As the main window styles its buttons.
     m_icon.LoadIcons(141, 0);
@@ -90,6 +89,12 @@ BOOL ControlsDialog::OnInitDialog() {
     m_flat.SetImagePlacement(ImageButton::ImageAbove, TRUE);
     m_default.SetFlatStyle(FALSE, TRUE);
     return TRUE;
+}
+
+void ControlsDialog::Repattern(int shift) {
+    for (int y = 0; y < kPatternHeight; y += 4)
+        for (int x = 0; x < kPatternWidth; x += 4) m_patternDc.FillSolidRect(x, y, 4, 4, PatternAt(x, y, shift));
+    if (m_hWnd) Invalidate();
 }
 
 void ControlsDialog::OnPaint() {

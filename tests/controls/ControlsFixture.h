@@ -35,6 +35,8 @@ public:
     std::vector<int> clicks;  // BN_CLICKED the dialog heard, by control
 
     BOOL OnInitDialog() override;
+    // Paints the background in other colours from now on (`shift` moves every colour).
+    void Repattern(int shift);
     void DoDataExchange(CDataExchange* dx) override;
     void OnPaint();
     void OnIcon() { clicks.push_back(kIcon); }
@@ -50,7 +52,7 @@ private:
 };
 
 // The background's colour at a client point: 4-pixel blocks, never white, black or grey.
-COLORREF PatternAt(int x, int y);
+COLORREF PatternAt(int x, int y, int shift = 0);
 
 // Runs the dialog; `script` runs inside it once it is on screen.
 void RunControlsDialog(ControlsDialog& dialog, const std::function<void(HWND)>& script);

@@ -387,3 +387,24 @@ TEST(ImageButton, ResultCodesOfItsOperations) {
         EXPECT_TRUE(dialog.m_default.IsFlat());
     });
 }
+
+TEST(ImageButton, TheBackgroundCopyIsTakenOnceAndAgainAfterAColourChange) {
+    ControlsDialog dialog;
+    RunControlsDialog(dialog, [&](HWND d) {
+        HWND flat = GetDlgItem(d, kFlat);
+        PointerOffAllControls(d);
+        Image before = Beneath(flat);
+        EXPECT_TRUE(RingMatches(OnScreen(flat), before, 3));
+        // The window paints other tiles: the button keeps its first copy.
+        dialog.Repattern(3);
+        Pump(100);
+        Image after = Beneath(flat);
+        ASSERT_NE(after.pixels, before.pixels);
+        InvalidateRect(flat, nullptr, TRUE);
+        EXPECT_TRUE(RingMatches(OnScreen(flat), before, 3)) << "repainting the parent does not refresh the copy";
+        // A colour change does.
+        SendMessage(flat, WM_SYSCOLORCHANGE, 0, 0);
+        Pump(100);
+        EXPECT_TRUE(RingMatches(OnScreen(flat), after, 3)) << "a fresh copy after a colour change";
+    });
+}
