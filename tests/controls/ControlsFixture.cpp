@@ -6,6 +6,7 @@
 #include "platform/DialogManager.h"
 #include "platform/MessageLoop.h"
 #include "platform/Resources.h"
+#include "platform/Testing.h"
 
 using namespace platform::testing;
 
@@ -104,10 +105,9 @@ void ControlsDialog::OnPaint() {
     dc.BitBlt(0, 0, client.Width(), client.Height(), &m_patternDc, 0, 0, SRCCOPY);
 }
 
-void RunControlsDialog(ControlsDialog& dialog, const std::function<void(HWND)>& script) {
-    RegisterTemplate();
+void RunTestDialog(CDialog& dialog, const std::function<void(HWND)>& script) {
     platform::ResetQuit();
-    ArmWatchdog(30000, "the controls dialog");
+    ArmWatchdog(30000, "the test dialog");
     RunWhenIdle([&]() {
         ASSERT_TRUE(WaitUntil([&]() { return dialog.m_hWnd && WaitUntilShown(dialog.m_hWnd, 0); }));
         Pump(100);
@@ -116,8 +116,14 @@ void RunControlsDialog(ControlsDialog& dialog, const std::function<void(HWND)>& 
     });
     dialog.DoModal();
     DisarmWatchdog();
+    ClearQueuedAnswers();
     // The pointer goes back to a neutral place for the next test.
     MovePointerToScreen(1200, 1000);
+}
+
+void RunControlsDialog(ControlsDialog& dialog, const std::function<void(HWND)>& script) {
+    RegisterTemplate();
+    RunTestDialog(dialog, script);
 }
 
 Image OnScreen(HWND control) { return CaptureControlOnScreen(control); }

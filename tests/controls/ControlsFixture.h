@@ -54,7 +54,9 @@ private:
 // The background's colour at a client point: 4-pixel blocks, never white, black or grey.
 COLORREF PatternAt(int x, int y, int shift = 0);
 
-// Runs the dialog; `script` runs inside it once it is on screen.
+// Runs a test dialog modally; `script` runs inside it once it is on screen.
+void RunTestDialog(CDialog& dialog, const std::function<void(HWND)>& script);
+// The same for the controls dialog, whose template it registers first.
 void RunControlsDialog(ControlsDialog& dialog, const std::function<void(HWND)>& script);
 
 // A control's pixels on screen, and the parent's own painting beneath it.

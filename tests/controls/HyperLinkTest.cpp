@@ -15,6 +15,7 @@
 #include "platform/Testing.h"
 #include "platform/User.h"
 #include "platform/testing/UiDriver.h"
+#include "tests/controls/ControlsFixture.h"
 
 using namespace platform::testing;
 
@@ -62,18 +63,7 @@ public:
 
 void RunLinkDialog(LinkDialog& dialog, const std::function<void(HWND)>& script) {
     RegisterTemplate();
-    platform::ResetQuit();
-    ArmWatchdog(30000, "the link dialog");
-    RunWhenIdle([&]() {
-        ASSERT_TRUE(WaitUntil([&]() { return dialog.m_hWnd && WaitUntilShown(dialog.m_hWnd, 0); }));
-        Pump(100);
-        script(dialog.m_hWnd);
-        if (!platform::DialogEnded(dialog.m_hWnd)) dialog.EndDialog(IDABORT);
-    });
-    dialog.DoModal();
-    DisarmWatchdog();
-    ClearQueuedAnswers();
-    MovePointerToScreen(1200, 1000);
+    controls_test::RunTestDialog(dialog, script);
 }
 
 bool Near(COLORREF a, COLORREF b) {
