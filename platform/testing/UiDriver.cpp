@@ -410,6 +410,30 @@ PointerShape CurrentCursor() {
     return shape;
 }
 
+int BellsRung() {
+    // A connection of its own hears the server's bell notifications.
+    static Display* watch = nullptr;
+    static int xkbEvent = 0;
+    static int rung = 0;
+    if (!watch) {
+        watch = XOpenDisplay(nullptr);
+        if (!watch) return 0;
+        int opcode = 0, error = 0, major = XkbMajorVersion, minor = XkbMinorVersion;
+        XkbQueryExtension(watch, &opcode, &xkbEvent, &error, &major, &minor);
+        XkbSelectEvents(watch, XkbUseCoreKbd, XkbBellNotifyMask, XkbBellNotifyMask);
+        XSync(watch, False);
+        return 0;
+    }
+    Settle();
+    XSync(watch, False);
+    while (XPending(watch)) {
+        XEvent e;
+        XNextEvent(watch, &e);
+        if (e.type == xkbEvent && reinterpret_cast<XkbEvent*>(&e)->any.xkb_type == XkbBellNotify) ++rung;
+    }
+    return rung;
+}
+
 namespace {
 std::string FirstLabelText(GtkWidget* widget) {
     if (GTK_IS_LABEL(widget)) return gtk_label_get_text(GTK_LABEL(widget));

@@ -85,6 +85,8 @@ struct PointerShape {
     std::vector<uint32_t> pixels;  // 0xAARRGGBB, row by row
 };
 PointerShape CurrentCursor();
+// How often the display's bell rang since the first call (the first call starts listening).
+int BellsRung();
 // The text of the tooltip on screen now, or "" when none is shown.
 std::string ShownTooltip();
 

@@ -229,8 +229,10 @@ TEST(HyperLink, AClickOpensTheAddressOrSaysWhyNot) {
         // registered for web pages: the open really fails.
         ClearShownBoxes();
         QueueMessageBoxAnswer(IDOK);
+        int bells = BellsRung();
         Click(link);
         ASSERT_TRUE(WaitUntil([&]() { return !ShownBoxes().empty(); }, 3000));
+        EXPECT_EQ(BellsRung(), bells + 1) << "the warning beep";
         EXPECT_EQ(ShownBoxes()[0].text,
                   "Unable to open hyperlink:\n\nThere is no application associated\nwith the given filename extension.");
         EXPECT_FALSE(dialog.m_empty.IsVisited());
