@@ -158,7 +158,10 @@ HWND CreateChild(HWND dialog, const DialogControl& c) {
         atk_object_set_name(accessible, c.accessibleName);
     else if (!w->text.empty())
         atk_object_set_name(accessible, WithoutMnemonic(w->text).c_str());
-    if (iconId >= 0) SendMessage(hwnd, STM_SETICON, reinterpret_cast<WPARAM>(LoadIcon(nullptr, MAKEINTRESOURCE(iconId))), 0);
+    if (iconId >= 0) {
+        w->ownedIcon = LoadIcon(nullptr, MAKEINTRESOURCE(iconId));
+        SendMessage(hwnd, STM_SETICON, reinterpret_cast<WPARAM>(w->ownedIcon), 0);
+    }
     gtk_widget_set_size_request(w->widget, w->rect.right - w->rect.left, height);
     FitLabelWidth(w, w->rect.right - w->rect.left);
     gtk_fixed_put(GTK_FIXED(d->client), Placed(w), w->rect.left, w->rect.top);

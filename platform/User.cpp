@@ -345,6 +345,7 @@ BOOL DestroyWindow(HWND hwnd) {
         g_object_set_data(G_OBJECT(w->widget), "sonovert-hwnd", nullptr);
         if (w->kind == WindowKind::TopLevel) gtk_widget_destroy(w->widget);
     }
+    if (w->ownedIcon) DestroyIcon(w->ownedIcon);
     if (w->systemMenu) {
         auto* m = reinterpret_cast<MenuObject*>(w->systemMenu);
         LiveMenus().erase(m);

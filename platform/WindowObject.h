@@ -40,6 +40,7 @@ struct WindowObject {
     HBRUSH background = nullptr;  // program classes: the class's background brush
     HICON iconBig = nullptr;
     HICON iconSmall = nullptr;
+    HICON ownedIcon = nullptr;    // icon statics of templates: the icon they loaded, freed with them
 
     GtkWidget* widget = nullptr;  // the widget placed in the parent, or the GtkWindow itself
     GtkWidget* client = nullptr;  // top-level windows: the fixed container of the client area
