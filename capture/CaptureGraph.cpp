@@ -8,6 +8,7 @@
 #include "platform/Debug.h"
 #include "platform/Files.h"
 #include "platform/MessageBox.h"
+#include "platform/Unicode.h"
 #include "res/ResourceIds.h"
 
 namespace {
@@ -15,13 +16,7 @@ namespace {
 constexpr DWORD kContext = CLSCTX_INPROC_SERVER | CLSCTX_INPROC_HANDLER;
 
 // Cuts a UTF-8 text to at most `limit` bytes without splitting a letter.
-void CutToBytes(char* text, size_t limit) {
-    size_t length = strlen(text);
-    if (length <= limit) return;
-    size_t cut = limit;
-    while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) --cut;
-    text[cut] = '\0';
-}
+void CutToBytes(char* text, size_t limit) { text[Utf8PrefixLength(text, limit)] = '\0'; }
 
 }  // namespace
 

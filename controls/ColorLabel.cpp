@@ -3,16 +3,13 @@
 #include <cstring>
 
 #include "platform/AfxGdi.h"
+#include "platform/Unicode.h"
 
 namespace {
 
 // Copies at most `max` bytes of `text`, never cutting a UTF-8 letter in two.
 void CopyCut(char* out, const char* text, size_t max) {
-    size_t n = text ? strlen(text) : 0;
-    if (n > max) {
-        n = max;
-        while (n > 0 && (static_cast<unsigned char>(text[n]) & 0xC0) == 0x80) --n;
-    }
+    size_t n = text ? Utf8PrefixLength(text, max) : 0;
     if (n) memcpy(out, text, n);
     out[n] = '\0';
 }

@@ -34,11 +34,6 @@ public:
 
 class CBrush : public CGdiObject {
 public:
-    CBrush() = default;
-    BOOL CreateSolidBrush(COLORREF color) {
-        m_hObject = reinterpret_cast<HGDIOBJ>(::CreateSolidBrush(color));
-        return m_hObject != nullptr;
-    }
     explicit CBrush(COLORREF color) { m_hObject = reinterpret_cast<HGDIOBJ>(::CreateSolidBrush(color)); }
     operator HBRUSH() const { return reinterpret_cast<HBRUSH>(m_hObject); }
 };
@@ -58,7 +53,6 @@ public:
         m_hObject = reinterpret_cast<HGDIOBJ>(::CreateFontIndirect(font));
         return m_hObject != nullptr;
     }
-    int GetLogFont(LOGFONT* font) const { return ::GetObject(m_hObject, sizeof(LOGFONT), font); }
     operator HFONT() const { return reinterpret_cast<HFONT>(m_hObject); }
 };
 
@@ -110,7 +104,6 @@ public:
     void FillSolidRect(int x, int y, int cx, int cy, COLORREF color);
     // Top and left edges in one colour, right and bottom in the other, one pixel wide.
     void Draw3dRect(const RECT* r, COLORREF topLeft, COLORREF bottomRight);
-    int FillRect(const RECT* r, CBrush* brush) { return ::FillRect(m_hDC, r, brush ? static_cast<HBRUSH>(*brush) : nullptr); }
     int FrameRect(const RECT* r, CBrush* brush) { return ::FrameRect(m_hDC, r, brush ? static_cast<HBRUSH>(*brush) : nullptr); }
     BOOL DrawFocusRect(const RECT* r) { return ::DrawFocusRect(m_hDC, r); }
     COLORREF SetBkColor(COLORREF color) { return ::SetBkColor(m_hDC, color); }
@@ -120,7 +113,6 @@ public:
         return previous;
     }
     BOOL LineTo(int x, int y) { return ::LineTo(m_hDC, x, y); }
-    int DrawText(LPCSTR text, int length, RECT* r, UINT format) { return ::DrawText(m_hDC, text, length, r, format); }
     int DrawText(const CString& text, RECT* r, UINT format) { return ::DrawText(m_hDC, text, text.GetLength(), r, format); }
     BOOL TextOut(int x, int y, LPCSTR text, int length) { return ::TextOut(m_hDC, x, y, text, length); }
     SIZE GetTextExtent(LPCSTR text, int length) const {

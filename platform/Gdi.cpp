@@ -142,27 +142,23 @@ int RegionKind(cairo_region_t* r) {
     return cairo_region_num_rectangles(r) == 1 ? SIMPLEREGION : COMPLEXREGION;
 }
 
-std::string FontOf(DcObject* dc) {
-    if (GdiObject* f = Gdi(dc->font)) return f->font;
-    if (WindowObject* w = FromHandle(dc->window))
-        if (GdiObject* f = Gdi(reinterpret_cast<HGDIOBJ>(w->font))) return f->font;
-    return "Sans 8";
+// The font a DC draws with: the one selected into it, else its window's; null for neither.
+GdiObject* FontObjectOf(DcObject* dc) {
+    if (GdiObject* f = Gdi(dc->font)) return f;
+    if (WindowObject* w = FromHandle(dc->window)) return Gdi(reinterpret_cast<HGDIOBJ>(w->font));
+    return nullptr;
 }
 
 // `prefix`: "&x" underlines x and "&&" stands for one '&', as in a button's caption.
 PangoLayout* MakeLayout(cairo_t* cr, DcObject* dc, const char* text, int length, bool prefix = false) {
     PangoLayout* layout = pango_cairo_create_layout(cr);
-    PangoFontDescription* desc = pango_font_description_from_string(FontOf(dc).c_str());
+    GdiObject* font = FontObjectOf(dc);
+    PangoFontDescription* desc = pango_font_description_from_string(font ? font->font.c_str() : "Sans 8");
     pango_layout_set_font_description(layout, desc);
     pango_font_description_free(desc);
     std::string s = length < 0 ? std::string(text ? text : "") : std::string(text ? text : "", static_cast<size_t>(length));
     PangoAttrList* attrs = pango_attr_list_new();
-    if (GdiObject* f = Gdi(dc->font); f && f->underline) {
-        pango_attr_list_insert(attrs, pango_attr_underline_new(PANGO_UNDERLINE_SINGLE));
-    } else if (WindowObject* w = FromHandle(dc->window); !f && w) {
-        if (GdiObject* wf = Gdi(reinterpret_cast<HGDIOBJ>(w->font)); wf && wf->underline)
-            pango_attr_list_insert(attrs, pango_attr_underline_new(PANGO_UNDERLINE_SINGLE));
-    }
+    if (font && font->underline) pango_attr_list_insert(attrs, pango_attr_underline_new(PANGO_UNDERLINE_SINGLE));
     if (prefix && s.find('&') != std::string::npos) {
         std::string shown;
         for (size_t i = 0; i < s.size(); ++i) {

@@ -99,11 +99,6 @@ LRESULT TooltipProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
         Watch(info->hwnd);
         return TRUE;
     }
-    case TTM_DELTOOL:
-        state.tools.erase(std::remove_if(state.tools.begin(), state.tools.end(),
-                                         [&](const Tool& t) { return info && t.window == info->hwnd && t.id == info->uId; }),
-                          state.tools.end());
-        return 0;
     case TTM_UPDATETIPTEXT:
         if (Tool* tool = Find(state, info)) {
             tool->text = info->lpszText ? info->lpszText : "";

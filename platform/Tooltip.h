@@ -14,13 +14,10 @@ inline constexpr const char* TOOLTIPS_CLASS = "tooltips_class32";
 
 constexpr UINT TTM_ACTIVATE = WM_USER + 1;
 constexpr UINT TTM_ADDTOOL = WM_USER + 4;
-constexpr UINT TTM_DELTOOL = WM_USER + 5;
 constexpr UINT TTM_RELAYEVENT = WM_USER + 7;
 constexpr UINT TTM_UPDATETIPTEXT = WM_USER + 12;
 constexpr UINT TTM_GETTOOLCOUNT = WM_USER + 13;
 constexpr UINT TTM_SETMAXTIPWIDTH = WM_USER + 24;
-constexpr DWORD TTS_ALWAYSTIP = 0x01;
-constexpr DWORD TTS_BALLOON = 0x40;
 
 struct TOOLINFO {
     UINT cbSize = sizeof(TOOLINFO);

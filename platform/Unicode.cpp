@@ -219,3 +219,10 @@ std::string Utf16ToUtf8(std::u16string_view utf16)
     }
     return out;
 }
+
+size_t Utf8PrefixLength(std::string_view text, size_t limit) {
+    if (text.size() <= limit) return text.size();
+    size_t cut = limit;
+    while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) --cut;
+    return cut;
+}

@@ -30,6 +30,9 @@ int MultiByteToWideChar(UINT codePage, DWORD flags, const char* src, int srcLen,
 int WideCharToMultiByte(UINT codePage, DWORD flags, const WCHAR* src, int srcLen, char* dst, int dstLen,
                         const char* defaultChar, BOOL* usedDefault);
 
+// How many bytes of `text` fit in `limit` without splitting a UTF-8 letter in two.
+size_t Utf8PrefixLength(std::string_view text, size_t limit);
+
 // Ill-formed input becomes U+FFFD.
 std::u16string Utf8ToUtf16(std::string_view utf8);
 std::string Utf16ToUtf8(std::u16string_view utf16);

@@ -150,10 +150,6 @@ public:
     void Invalidate(BOOL erase = TRUE) { ::InvalidateRect(m_hWnd, nullptr, erase); }
     void SetFont(HFONT font, BOOL redraw = TRUE) { ::SendMessage(m_hWnd, WM_SETFONT, reinterpret_cast<WPARAM>(font), redraw); }
     HFONT GetFontHandle() const { return reinterpret_cast<HFONT>(::SendMessage(m_hWnd, WM_GETFONT, 0, 0)); }
-    BOOL ModifyStyleEx(DWORD remove, DWORD add) {
-        ::SetWindowLongPtr(m_hWnd, GWL_EXSTYLE, static_cast<intptr_t>((::GetWindowLongPtr(m_hWnd, GWL_EXSTYLE) & ~remove) | add));
-        return TRUE;
-    }
     void InvalidateRect(const RECT* rect, BOOL erase = TRUE) { ::InvalidateRect(m_hWnd, rect, erase); }
     void UpdateWindow() { ::UpdateWindow(m_hWnd); }
     CWnd* SetFocus() { return FromHandle(::SetFocus(m_hWnd)); }
